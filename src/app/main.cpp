@@ -1,0 +1,7 @@
+#include <cstdio>
+
+int main()
+{
+    std::fputs("Zarnix 4.0\n", stdout);
+    return 0;
+}

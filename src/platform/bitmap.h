@@ -1,0 +1,37 @@
+// An off-screen bitmap: 32 bits per pixel, rows top first, each pixel the bytes
+// blue, green, red, 0 (the value 0x00RRGGBB on a little-endian machine).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/win_types.h"
+
+class CBitmap {
+public:
+    // Allocates width x height pixels, all black. False (and an empty bitmap) when the size
+    // is zero, negative, too large to address, or the memory cannot be had.
+    bool Create(int32_t width, int32_t height);
+    void Delete();
+    bool IsEmpty() const { return m_pixels.empty(); }
+
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+    int BitsPerPixel() const { return 32; }
+    uint32_t* Bits() { return m_pixels.data(); }
+    const uint32_t* Bits() const { return m_pixels.data(); }
+    uint32_t* Row(int32_t y) { return m_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width); }
+    const uint32_t* Row(int32_t y) const { return m_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width); }
+    uint32_t Pixel(int32_t x, int32_t y) const { return Row(y)[x]; }
+
+private:
+    std::vector<uint32_t> m_pixels;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+};
+
+// The stored pixel value of a colour.
+constexpr uint32_t PixelFromColor(COLORREF c)
+{
+    return (static_cast<uint32_t>(GetRValue(c)) << 16) | (static_cast<uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+}
