@@ -1,0 +1,39 @@
+// The command line: starting the editor, and the headless conversions and exports that
+// need no display.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLineOptions {
+    std::string file;        // document to open or convert; empty for a new document
+    std::string saveAs;      // --save-as OUT.zarnix
+    std::string exportPath;  // --export OUT
+    std::string type;        // --type bmp|ai; empty: from the extension of OUT
+    int width = 800;         // --width
+    int height = 600;        // --height
+    std::optional<int> iterations;  // --iterations
+    std::optional<int> detail;      // --detail
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the arguments after the program name and checks the ranges of the numbers
+// (width and height 1 to 1,000,000, iterations 0 to 255, detail 1 to 99, type bmp or ai).
+// False with `error` for an unknown option,
+// a missing or malformed value, or a combination that makes no sense.
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& options, std::string& error);
+
+// True when the options ask for something done without a window (help, version, save-as, export).
+bool IsHeadless(const CommandLineOptions& options);
+
+// Carries out a headless request; returns the process exit status. Messages go to `out`
+// (help, version) and `err` (errors, progress).
+int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostream& err);
+
+// The --export part of RunHeadless.
+int RunExportCommand(const CommandLineOptions& options, std::ostream& err);
+
+std::string UsageText();

@@ -1,0 +1,13 @@
+#include "platform/random.h"
+
+int CRandom::Next()
+{
+    m_state = m_state * 214013u + 2531011u;
+    return static_cast<int>((m_state >> 16) & 0x7FFF);
+}
+
+CRandom& ProgramRandom()
+{
+    static CRandom generator;
+    return generator;
+}

@@ -1,0 +1,159 @@
+#include "platform/text_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+void AppendInt(std::string& out, int64_t value)
+{
+    char buffer[24];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    (void)ec;  // 24 characters hold every 64-bit value
+    out.append(buffer, end);
+}
+
+void AppendFixed(std::string& out, double value, int decimals)
+{
+    if (std::isnan(value)) {
+        out += std::signbit(value) ? "-nan" : "nan";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value < 0 ? "-inf" : "inf";
+        return;
+    }
+    // A double has at most 309 digits before the point; decimals are small here.
+    char buffer[400];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (ec != std::errc()) {
+        out += "nan";
+        return;
+    }
+    // to_chars writes negative zero as "-0.000000", as C's "%f" does; nothing to add.
+    out.append(buffer, end);
+}
+
+std::string FormatInt(int64_t value)
+{
+    std::string s;
+    AppendInt(s, value);
+    return s;
+}
+
+std::string FormatFixed(double value, int decimals)
+{
+    std::string s;
+    AppendFixed(s, value, decimals);
+    return s;
+}
+
+namespace {
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsHexDigit(char c)
+{
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+}  // namespace
+
+void CScanner::SkipSpace()
+{
+    while (m_pos < m_text.size() && IsSpace(m_text[m_pos]))
+        ++m_pos;
+}
+
+bool CScanner::MatchLiteral(std::string_view word)
+{
+    if (m_text.substr(m_pos, word.size()) != word)
+        return false;
+    m_pos += word.size();
+    return true;
+}
+
+bool CScanner::ScanInt(int32_t& out)
+{
+    SkipSpace();
+    size_t p = m_pos;
+    bool negative = false;
+    if (p < m_text.size() && (m_text[p] == '+' || m_text[p] == '-')) {
+        negative = m_text[p] == '-';
+        ++p;
+    }
+    if (p >= m_text.size() || !IsDigit(m_text[p]))
+        return false;
+    // Accumulate in 64 bits, saturating as strtol would on a 64-bit long.
+    uint64_t magnitude = 0;
+    bool overflow = false;
+    for (; p < m_text.size() && IsDigit(m_text[p]); ++p) {
+        unsigned digit = static_cast<unsigned>(m_text[p] - '0');
+        if (magnitude > (std::numeric_limits<uint64_t>::max() - digit) / 10)
+            overflow = true;
+        else
+            magnitude = magnitude * 10 + digit;
+    }
+    int64_t value;
+    constexpr uint64_t kMaxPositive = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (negative) {
+        value = (overflow || magnitude > kMaxPositive + 1) ? std::numeric_limits<int64_t>::min()
+              : magnitude == kMaxPositive + 1             ? std::numeric_limits<int64_t>::min()
+                                                          : -static_cast<int64_t>(magnitude);
+    } else {
+        value = (overflow || magnitude > kMaxPositive) ? std::numeric_limits<int64_t>::max()
+                                                       : static_cast<int64_t>(magnitude);
+    }
+    // The low 32 bits, as storing a long into an int does.
+    out = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value)));
+    m_pos = p;
+    return true;
+}
+
+bool CScanner::ScanFloat(float& out)
+{
+    SkipSpace();
+    size_t p = m_pos;
+    bool negative = false;
+    if (p < m_text.size() && (m_text[p] == '+' || m_text[p] == '-')) {
+        negative = m_text[p] == '-';
+        ++p;
+    }
+    std::string_view rest = m_text.substr(p);
+    float value = 0.0f;
+    const char* first = rest.data();
+    const char* last = rest.data() + rest.size();
+    std::from_chars_result result{first, std::errc::invalid_argument};
+    bool hex = rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
+               (IsHexDigit(rest[2]) || (rest[2] == '.' && rest.size() > 3 && IsHexDigit(rest[3])));
+    if (hex) {
+        result = std::from_chars(first + 2, last, value, std::chars_format::hex);
+    } else {
+        // Only digits or a point may start a decimal number; from_chars would also take
+        // "inf" and "nan", which are not accepted as values here.
+        if (rest.empty() || !(IsDigit(rest[0]) || (rest[0] == '.' && rest.size() > 1 && IsDigit(rest[1]))))
+            return false;
+        result = std::from_chars(first, last, value, std::chars_format::general);
+    }
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond a float's range. C gives zero for a tiny magnitude (taken here) and
+        // infinity for a huge one (not taken: the field keeps its value).
+        double wide = 0.0;
+        auto wideResult = hex ? std::from_chars(first + 2, last, wide, std::chars_format::hex)
+                              : std::from_chars(first, last, wide, std::chars_format::general);
+        if (wideResult.ec != std::errc() || std::fabs(wide) >= 1.0)
+            return false;
+        value = 0.0f;
+        result = wideResult;
+    }
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return false;
+    out = negative ? -value : value;
+    m_pos = p + static_cast<size_t>(result.ptr - first);
+    return true;
+}

@@ -1,0 +1,9 @@
+#include "platform/tick_count.h"
+
+#include <chrono>
+
+uint64_t GetTickCount64()
+{
+    using namespace std::chrono;
+    return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}

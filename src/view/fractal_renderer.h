@@ -1,0 +1,136 @@
+// The renderer: the canvas, the pointer editor (with the view transform), the drawing
+// settings, the pens and the fractal generator with its working tables. The view owns one;
+// the command line and the tests make their own. The object holds a 4 MB distance table,
+// so it is always allocated on the heap.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/pattern.h"
+#include "interaction/pattern_editor.h"
+#include "platform/dc.h"
+#include "platform/file.h"
+#include "platform/win_types.h"
+#include "view/memory_canvas.h"
+
+class CArchive;
+
+// Point kinds handed to the generator's sinks.
+constexpr uint8_t EMIT_LINE = 0;
+constexpr uint8_t EMIT_MOVE = 1;
+constexpr uint8_t EMIT_START = 3;
+
+// Placement of a copy's inner point relative to the copy's start and baseline.
+struct ChildStep {
+    float ratio = 0.0f;  // distance from the start over the baseline length
+    float angle = 0.0f;  // direction from the start minus the baseline's direction (radians)
+};
+
+// Progress of a long export. Continue is called now and then with the fraction done (0..1);
+// answering false cancels the export.
+class CExportProgress {
+public:
+    virtual ~CExportProgress() = default;
+    virtual bool Continue(double fraction) = 0;
+};
+
+constexpr int DISTANCE_TABLE_SIZE = 1000;
+constexpr int POLYGON_CAPACITY = 100000;
+constexpr int POLYGON_ALLOCATED = 100005;
+
+class CFractalRenderer : public CMemoryCanvas, public CPatternEditor {
+public:
+    CFractalRenderer();
+    ~CFractalRenderer() override;
+    CFractalRenderer(const CFractalRenderer&) = delete;
+    CFractalRenderer& operator=(const CFractalRenderer&) = delete;
+
+    // Canvas and scene.
+    void SetCanvasSize(int32_t cx, int32_t cy);
+    void DrawScene(const CPattern& pattern);  // between BeginDraw and EndDraw
+
+    // The view-settings section of a document: iterations, the three switches, the transform.
+    void Serialize(CArchive& ar);
+
+    // The generator.
+    bool Generate(const CPattern& pattern, const uint8_t* kneeFlags);
+    bool GenerateSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    PointF ComputeChildPoint(PointF start, float len, float ang, int i, uint8_t flags) const;
+    bool EmitPoint(POINT p, bool inside, uint8_t kind);
+    void CloseFill(const CPattern& pattern);
+
+    // The Illustrator path sink, writing to m_aiFile.
+    void WritePathPoint(const PointF* p, uint8_t kind);
+    void WritePoint(float x, float y, uint8_t flag);
+    void WriteText(const char* text);
+    void WriteResourceString(int id);
+
+    // Writes the picture as an Illustrator 5 file: 1 when written, 0 when not (then `error`,
+    // if given, says why and no file is left behind).
+    int ExportIllustrator(const CPattern& pattern, const char* fileName, std::string* error = nullptr);
+
+    CFile m_aiFile;
+    int32_t m_nDistance[DISTANCE_TABLE_SIZE][DISTANCE_TABLE_SIZE];
+    POINT m_ptLast{};
+    RECT m_rcClient{};
+    uint8_t m_bLastInside = 0;
+    uint64_t m_dwDeadline = 0;
+    int32_t m_nLineCount = 0;
+    int32_t m_nSegments = 0;
+    uint8_t m_childFlags[2][PATTERN_MAX_SEGMENTS] = {};
+    ChildStep m_childSteps[2][PATTERN_MAX_SEGMENTS] = {};
+    POINT* m_pPolygon = nullptr;
+    int32_t m_nPolygonMax = 0;
+    int32_t m_nPolygonCount = 0;
+    CPen m_pens[6];
+    uint8_t m_bIllustrator = 0;
+    int32_t m_nIterations = 7;
+    int32_t m_nDetail = 2;
+    int32_t m_nDrawLimit = 1000;
+    uint8_t m_bShowPattern = 1;
+    uint8_t m_bShowFractal = 1;
+    uint8_t m_bFill = 0;
+    uint8_t m_bRedraw = 1;
+    uint8_t m_bTimeLimit = 1;
+    // Set when a document's view settings were read; cleared by the view's initial update.
+    uint8_t m_bLoadedFromFile = 0;
+
+    // Progress and cancellation of an export (null outside exports). m_bCancelled is set when
+    // the progress object asked to stop; the generation then ends as after a time stop.
+    CExportProgress* m_pProgress = nullptr;
+    bool m_bCancelled = false;
+
+protected:
+    // Counts one emitted point of an export and, every PROGRESS_INTERVAL points, reports the
+    // fraction done to m_pProgress. False when the export is cancelled (m_bCancelled is then
+    // set and stays set); the caller stops the generation. Always true without m_pProgress.
+    bool CheckProgress();
+
+private:
+    // A child step as a scaled rotation of the parent vector (end - start):
+    // child = start + (c * dx - s * dy, s * dx + c * dy), with s negated for a mirrored copy.
+    // Filled by Generate from m_childSteps; the same placement as ComputeChildPoint without
+    // the per-point trigonometry.
+    struct ChildRotation {
+        float c = 0.0f;
+        float s = 0.0f;
+    };
+    static constexpr uint32_t PROGRESS_INTERVAL = 4096;
+    static constexpr int PROGRESS_LEVELS = 8;
+
+    bool GenerateScreenSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    bool GenerateIllustratorSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    template <bool Illustrator>
+    bool SubdivideSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    double ProgressFraction() const;
+
+    ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
+    int32_t m_nTopDepth = 0;  // depth of the baseline in the current generation
+    // Export progress: points emitted so far, and the child index taken at each of the top
+    // recursion levels (m_nProgressLevels of them are current).
+    uint32_t m_nProgressPoints = 0;
+    int32_t m_nProgressLevels = 0;
+    uint8_t m_progressIndex[PROGRESS_LEVELS] = {};
+    double m_progressWeight[PROGRESS_LEVELS] = {};
+};

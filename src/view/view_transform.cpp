@@ -1,0 +1,125 @@
+#include "view/view_transform.h"
+
+#include <cmath>
+
+#include "document/pattern.h"
+#include "platform/archive.h"
+#include "platform/text_format.h"
+
+PointF CViewTransform::s_panOrigin{0.0f, 0.0f};
+PointF CViewTransform::s_panAnchor{0.0f, 0.0f};
+
+namespace {
+
+// Offsets are kept within +-2^30 pixels before they become integers: such pixels lie far
+// outside any canvas, and the centre added to them cannot overflow.
+constexpr double kMaxOffset = 1073741824.0;
+
+int32_t RoundOffset(float v)
+{
+    double r = static_cast<double>(v) + 0.5;
+    if (!(r > -kMaxOffset))  // also catches NaN
+        r = std::isnan(r) ? 0.0 : -kMaxOffset;
+    else if (r > kMaxOffset)
+        r = kMaxOffset;
+    return static_cast<int32_t>(r);  // toward zero
+}
+
+}  // namespace
+
+void CViewTransform::Reset()
+{
+    m_origin = PointF{0.0f, 0.0f};
+    m_scale = 1.0f;
+}
+
+POINT CViewTransform::WorldToScreen(float x, float y) const
+{
+    float vx = (x - m_origin.x) * m_scale;
+    float vy = -(y - m_origin.y) * m_scale;
+    int32_t ox = RoundOffset(vx);
+    int32_t oy = RoundOffset(vy);
+    return POINT{m_center.x + ox, m_flipY ? m_center.y - oy : m_center.y + oy};
+}
+
+PointF CViewTransform::ScreenToWorld(int32_t px, int32_t py) const
+{
+    float k = 1.0f / m_scale;
+    float x = static_cast<float>(px - m_center.x) * k + m_origin.x;
+    float y = m_flipY ? m_origin.y + k * static_cast<float>(py - m_center.y)
+                      : m_origin.y + k * static_cast<float>(m_center.y - py);
+    return PointF{x, y};
+}
+
+void CViewTransform::Pan(POINT pointer, bool start)
+{
+    if (start) {
+        s_panOrigin = m_origin;
+        s_panAnchor = ScreenToWorld(pointer);
+        return;
+    }
+    m_origin = s_panOrigin;
+    PointF w = ScreenToWorld(pointer);
+    m_origin.x = s_panOrigin.x - (w.x - s_panAnchor.x);
+    m_origin.y = s_panOrigin.y - (w.y - s_panAnchor.y);
+}
+
+void CViewTransform::ZoomAt(float x, float y, float notches)
+{
+    float f = std::exp(0.1f * notches);
+    float scale = m_scale * f;
+    if (!std::isfinite(f) || !(scale >= kMinScale && scale <= kMaxScale))
+        return;
+    float k = 1.0f / f;
+    PointF origin{k * m_origin.x + (1.0f - k) * x, k * m_origin.y + (1.0f - k) * y};
+    if (!std::isfinite(origin.x) || !std::isfinite(origin.y))
+        return;
+    m_scale = scale;
+    m_origin = origin;
+}
+
+void CViewTransform::BakeIntoPoints(CPattern& pattern, int n)
+{
+    PointF old = m_origin;
+    float s = m_scale;
+    Reset();
+    float ratio = s / 1.0f;
+    for (int i = 0; i <= n && i <= PATTERN_MAX_SEGMENTS; ++i) {
+        PointF& p = pattern.m_points[i];
+        p.x = (p.x - old.x) * ratio + 0.0f;
+        p.y = (p.y - old.y) * ratio + 0.0f;
+    }
+    pattern.UpdateKnees();
+}
+
+void CViewTransform::Serialize(CArchive& ar)
+{
+    if (ar.IsStoring()) {
+        std::string text = "Origin: ";
+        AppendFixed(text, m_origin.x, 6);
+        text += ' ';
+        AppendFixed(text, m_origin.y, 6);
+        text += "\r\nScale: ";
+        AppendFixed(text, m_scale, 6);
+        text += "\r\n";
+        ar.WriteString(text);
+        return;
+    }
+    // A number that is not converted leaves its field as it was; a scale must be positive
+    // and within the zoom range to be taken.
+    std::string line;
+    ar.ReadString(line);
+    CScanner origin(line);
+    float v = 0.0f;
+    if (origin.MatchLiteral("Origin:")) {
+        if (origin.ScanFloat(v)) {
+            m_origin.x = v;
+            if (origin.ScanFloat(v))
+                m_origin.y = v;
+        }
+    }
+    ar.ReadString(line);
+    CScanner scale(line);
+    if (scale.MatchLiteral("Scale:") && scale.ScanFloat(v) && v >= kMinScale && v <= kMaxScale)
+        m_scale = v;
+}

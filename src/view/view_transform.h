@@ -1,0 +1,45 @@
+// The mapping between pattern coordinates and canvas pixels, and the navigation that
+// changes it: pan, zoom about a point, reset to the default view, bake the view into the points.
+#pragma once
+
+#include <cstdint>
+
+#include "document/point_f.h"
+#include "platform/win_types.h"
+
+class CArchive;
+class CPattern;
+
+class CViewTransform {
+public:
+    PointF m_origin{0.0f, 0.0f};  // pattern point shown at the screen centre
+    float m_scale = 1.0f;         // pixels per pattern unit
+    POINT m_center{0, 0};         // pixel of the screen centre; set by the canvas
+    bool m_flipY = false;         // true only while a bitmap export draws upside down
+
+    // Bounds that zooming keeps the scale within.
+    static constexpr float kMinScale = 1e-6f;
+    static constexpr float kMaxScale = 1e9f;
+
+    void Reset();
+    POINT WorldToScreen(float x, float y) const;
+    POINT WorldToScreen(PointF p) const { return WorldToScreen(p.x, p.y); }
+    PointF ScreenToWorld(int32_t x, int32_t y) const;
+    PointF ScreenToWorld(POINT p) const { return ScreenToWorld(p.x, p.y); }
+
+    // Middle-button panning. The pan state (origin and pattern point at the press) is one
+    // for the whole program.
+    void Pan(POINT pointer, bool start);
+    // Zooms by e^(0.1 * notches) keeping the pattern point (x, y) on its pixel. A zoom that
+    // would take the scale out of [kMinScale, kMaxScale] changes nothing.
+    void ZoomAt(float x, float y, float notches);
+    // Rewrites points 0..n so that the identity view shows what the current view shows, then
+    // resets the view and recomputes the knees.
+    void BakeIntoPoints(CPattern& pattern, int n);
+
+    void Serialize(CArchive& ar);
+
+    // The program-wide pan state, exposed for tests.
+    static PointF s_panOrigin;
+    static PointF s_panAnchor;
+};
