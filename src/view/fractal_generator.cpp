@@ -1,0 +1,362 @@
+// The fractal generator: replaces the pattern's baseline by a scaled and rotated copy of the
+// pattern, and every segment of that copy again, down to the depth, the detail and the
+// budgets, sending the points in path order to the drawing surface, the fill polygon or the
+// Illustrator path text.
+#include <cmath>
+#include <cstdint>
+
+#include "platform/tick_count.h"
+#include "view/fractal_renderer.h"
+
+namespace {
+
+bool IsFinite(PointF p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+// |a - b| of two pixel coordinates, without overflow whatever the coordinates.
+int64_t PixelSpan(int32_t a, int32_t b)
+{
+    const int64_t d = static_cast<int64_t>(a) - static_cast<int64_t>(b);
+    return d < 0 ? -d : d;
+}
+
+}  // namespace
+
+bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlags)
+{
+    const int n = m_nSegments;
+    const PointF start = pattern.m_points[0];
+
+    m_nTopDepth = m_nIterations & 0xFF;
+    m_nProgressPoints = 0;
+    m_nProgressLevels = 0;
+    for (int l = 0; l < PROGRESS_LEVELS; ++l) {
+        m_progressIndex[l] = 0;
+        m_progressWeight[l] = 0.0;
+    }
+
+    // The copy can only be placed when the baseline has a finite, non-zero length and every
+    // step is a finite number. A baseline of length 0 (the last point on the first) has no
+    // direction to scale the copy to: its fractal is the start point and nothing more. No
+    // non-finite value ever reaches a pixel or the Illustrator file.
+    bool placeable = n >= 1 && n <= PATTERN_MAX_SEGMENTS && IsFinite(start);
+    PointF end{};
+    if (placeable) {
+        end = pattern.m_points[n];
+        for (int k = 0; k < n; ++k) {
+            m_childFlags[0][k] = kneeFlags[k];
+            m_childFlags[1][k] = kneeFlags[n - 1 - k];
+        }
+
+        const double dx = static_cast<double>(end.x) - start.x;
+        const double dy = static_cast<double>(end.y) - start.y;
+        const float length = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+        const float theta = static_cast<float>(std::atan2(dy, dx));
+        placeable = IsFinite(end) && std::isfinite(length) && length > 0.0f;
+
+        for (int i = 1; placeable && i < n; ++i) {
+            const PointF p = pattern.m_points[i];
+            const double fx = static_cast<double>(p.x) - start.x;
+            const double fy = static_cast<double>(p.y) - start.y;
+            const double rx = static_cast<double>(end.x) - p.x;
+            const double ry = static_cast<double>(end.y) - p.y;
+            ChildStep& forward = m_childSteps[0][i];
+            ChildStep& reversed = m_childSteps[1][n - i];
+            forward.ratio = static_cast<float>(static_cast<float>(std::sqrt(fx * fx + fy * fy)) / length);
+            forward.angle = static_cast<float>(static_cast<float>(std::atan2(fy, fx)) - theta);
+            reversed.ratio = static_cast<float>(static_cast<float>(std::sqrt(rx * rx + ry * ry)) / length);
+            reversed.angle = static_cast<float>(static_cast<float>(std::atan2(ry, rx)) - theta);
+            placeable = std::isfinite(forward.ratio) && std::isfinite(forward.angle) && std::isfinite(reversed.ratio) &&
+                        std::isfinite(reversed.angle);
+        }
+        for (int t = 0; placeable && t < 2; ++t) {
+            for (int i = 1; i < n; ++i) {
+                const ChildStep& e = m_childSteps[t][i];
+                m_childRotations[t][i].c = static_cast<float>(static_cast<double>(e.ratio) * std::cos(e.angle));
+                m_childRotations[t][i].s = static_cast<float>(static_cast<double>(e.ratio) * std::sin(e.angle));
+            }
+        }
+        // Weights of the child indices at the top levels for the export's progress: the
+        // position in the path, read as a number in base n.
+        double weight = 1.0;
+        for (int l = 0; l < PROGRESS_LEVELS; ++l) {
+            weight /= n;
+            m_progressWeight[l] = weight;
+        }
+    }
+
+    // The first point.
+    if (IsFinite(start)) {
+        if (m_bIllustrator) {
+            if (!CheckProgress())
+                return false;
+            WritePathPoint(&start, EMIT_START);
+        } else {
+            const POINT p = m_transform.WorldToScreen(start);
+            EmitPoint(p, PtInRect(&m_rcClient, p), EMIT_START);
+        }
+    }
+
+    // The time budget starts after the first point. A negative limit puts the deadline in
+    // the past rather than wrapping around to the far future.
+    const uint64_t now = GetTickCount64();
+    const int64_t limit = m_nDrawLimit;
+    if (limit >= 0)
+        m_dwDeadline = now + static_cast<uint64_t>(limit);
+    else
+        m_dwDeadline = now > static_cast<uint64_t>(-limit) ? now - static_cast<uint64_t>(-limit) : 0;
+    m_nLineCount = 0;
+
+    if (!placeable)
+        return true;
+    return GenerateSegment(start, end, 0, static_cast<uint8_t>(m_nTopDepth));
+}
+
+bool CFractalRenderer::GenerateSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
+    if (m_bIllustrator)
+        return GenerateIllustratorSegment(start, end, flags, depth);
+    return GenerateScreenSegment(start, end, flags, depth);
+}
+
+bool CFractalRenderer::GenerateIllustratorSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
+    // In pattern coordinates, with no screen tests and no budgets: always the full depth.
+    if (flags & KNEE_HIDE) {
+        if (!CheckProgress())
+            return false;
+        WritePathPoint(&end, EMIT_MOVE);
+        return true;
+    }
+    if ((flags & KNEE_STATIC) || depth == 0) {
+        if (!CheckProgress())
+            return false;
+        WritePathPoint(&end, EMIT_LINE);
+        return true;
+    }
+    return SubdivideSegment<true>(start, end, flags, depth);
+}
+
+bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
+    const POINT p = m_transform.WorldToScreen(end);
+    const bool inside = PtInRect(&m_rcClient, p);
+
+    // A hidden knee is a gap and a static knee a straight line, at any depth.
+    if (flags & KNEE_HIDE)
+        return EmitPoint(p, inside, EMIT_MOVE);
+    if (flags & KNEE_STATIC)
+        return EmitPoint(p, inside, EMIT_LINE);
+
+    if (depth != 0) {
+        // The segment's length on screen: m_ptLast is the pixel of its start. Beyond the
+        // table the sum of the two spans stands in for the length.
+        const int64_t ax = PixelSpan(p.x, m_ptLast.x);
+        const int64_t ay = PixelSpan(p.y, m_ptLast.y);
+        const int64_t dist = (ax < DISTANCE_TABLE_SIZE && ay < DISTANCE_TABLE_SIZE) ? m_nDistance[ax][ay] : ax + ay;
+        if (dist >= m_nDetail)
+            return SubdivideSegment<false>(start, end, flags, depth);
+    }
+
+    // A leaf.
+    if (!m_bTimeLimit)
+        return EmitPoint(p, inside, EMIT_LINE);
+    // Both ends off the canvas: a move, neither drawn nor counted, even if it crosses it.
+    if (!m_bLastInside && !inside)
+        return EmitPoint(p, inside, EMIT_MOVE);
+    // The clock is read only once per 256 counted lines.
+    m_nLineCount = static_cast<int32_t>(static_cast<uint32_t>(m_nLineCount) + 1u);
+    if ((m_nLineCount & 255) == 0 && GetTickCount64() > m_dwDeadline)
+        return false;
+    return EmitPoint(p, inside, EMIT_LINE);
+}
+
+template <bool Illustrator>
+bool CFractalRenderer::SubdivideSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
+    const uint8_t childDepth = static_cast<uint8_t>(depth - 1);
+    const int n = m_nSegments;
+    const int row = (flags & KNEE_REVERSE) ? 1 : 0;
+    const ChildRotation* rotations = m_childRotations[row];
+    const uint8_t* childFlags = m_childFlags[row];
+    const bool mirror = (flags & KNEE_MIRROR) != 0;
+    const float dx = end.x - start.x;
+    const float dy = end.y - start.y;
+
+    // Where this segment lies in the path, for the export's progress.
+    const int32_t level = m_nTopDepth - depth;
+    const bool tracked = level >= 0 && level < PROGRESS_LEVELS;
+
+    // Every child point is placed from the parent's start, never from the previous child,
+    // and the last child ends exactly on the parent's end.
+    PointF cur = start;
+    for (int i = 1; i < n; ++i) {
+        const PointF prev = cur;
+        const float c = rotations[i].c;
+        const float s = mirror ? -rotations[i].s : rotations[i].s;
+        cur.x = start.x + (c * dx - s * dy);
+        cur.y = start.y + (s * dx + c * dy);
+        if (!IsFinite(cur))
+            return false;
+        if (tracked) {
+            m_progressIndex[level] = static_cast<uint8_t>(i - 1);
+            m_nProgressLevels = level + 1;
+        }
+        const bool more = Illustrator ? GenerateIllustratorSegment(prev, cur, childFlags[i - 1] ^ flags, childDepth)
+                                      : GenerateScreenSegment(prev, cur, childFlags[i - 1] ^ flags, childDepth);
+        if (!more)
+            return false;
+    }
+    if (tracked) {
+        m_progressIndex[level] = static_cast<uint8_t>(n - 1);
+        m_nProgressLevels = level + 1;
+    }
+    return Illustrator ? GenerateIllustratorSegment(cur, end, childFlags[n - 1] ^ flags, childDepth)
+                       : GenerateScreenSegment(cur, end, childFlags[n - 1] ^ flags, childDepth);
+}
+
+PointF CFractalRenderer::ComputeChildPoint(PointF start, float len, float ang, int i, uint8_t flags) const
+{
+    if (i < 0 || i >= PATTERN_MAX_SEGMENTS)
+        return start;
+    const ChildStep& e = m_childSteps[(flags & KNEE_REVERSE) ? 1 : 0][i];
+    const float r = e.ratio * len;
+    const float a = (flags & KNEE_MIRROR) ? ang - e.angle : ang + e.angle;
+    return PointF{static_cast<float>(start.x + r * std::cos(a)), static_cast<float>(start.y + r * std::sin(a))};
+}
+
+bool CFractalRenderer::EmitPoint(POINT p, bool inside, uint8_t kind)
+{
+    if (m_pProgress != nullptr && !CheckProgress())
+        return false;
+
+    if (m_bFill) {
+        // The polygon refuses a point when it is full, or, on screen, when it holds the point
+        // budget of 8 points per millisecond of the draw limit. A refusal changes nothing.
+        const int64_t capacity = m_pPolygon != nullptr ? (m_nPolygonMax < POLYGON_ALLOCATED ? m_nPolygonMax : POLYGON_ALLOCATED) : 0;
+        const int64_t count = m_nPolygonCount;
+        if (count < 0 || count >= capacity)
+            return false;
+        if (m_bTimeLimit && count >= 8 * static_cast<int64_t>(m_nDrawLimit))
+            return false;
+        m_pPolygon[count] = p;
+        m_nPolygonCount = static_cast<int32_t>(count + 1);
+    } else if (kind & 1) {
+        m_dc.MoveTo(p.x, p.y);
+    } else {
+        m_dc.LineTo(p.x, p.y);
+    }
+    m_ptLast = p;
+    m_bLastInside = inside ? 1 : 0;
+    return true;
+}
+
+void CFractalRenderer::CloseFill(const CPattern& pattern)
+{
+    const int n = m_nSegments;
+    if (n < 1 || n > PATTERN_MAX_SEGMENTS)
+        return;
+    const PointF s = pattern.m_points[0];
+    const PointF e = pattern.m_points[n];
+    if (!IsFinite(s) || !IsFinite(e))
+        return;
+    const double dx = static_cast<double>(e.x) - s.x;
+    const double dy = static_cast<double>(e.y) - s.y;
+
+    // The canvas corners, 2 pixels outside on every side: top right, top left, bottom left,
+    // bottom right. Edge k joins corner k-1 and corner k: right, top, left, bottom.
+    auto clampPixel = [](int64_t v) {
+        return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
+    };
+    const int64_t w = m_nWidth;
+    const int64_t h = m_nHeight;
+    const PointF corners[4] = {
+        m_transform.ScreenToWorld(clampPixel(w + 2), -2),
+        m_transform.ScreenToWorld(-2, -2),
+        m_transform.ScreenToWorld(-2, clampPixel(h + 2)),
+        m_transform.ScreenToWorld(clampPixel(w + 2), clampPixel(h + 2)),
+    };
+    double side[4];
+    for (int k = 0; k < 4; ++k) {
+        if (!IsFinite(corners[k]))
+            return;
+        side[k] = dx * (static_cast<double>(corners[k].y) - e.y) - dy * (static_cast<double>(corners[k].x) - e.x);
+    }
+
+    // The edges where the baseline's line crosses the border; a corner exactly on the line
+    // does not count.
+    int edges[2] = {0, 0};
+    int found = 0;
+    for (int k = 0; k < 4 && found < 2; ++k) {
+        if (side[(k + 3) & 3] * side[k] < 0.0)
+            edges[found++] = k;
+    }
+    if (found < 2)
+        return;
+
+    PointF crossing[2];
+    for (int j = 0; j < 2; ++j) {
+        const PointF c = corners[edges[j]];
+        double x;
+        double y;
+        if (edges[j] & 1) {  // top or bottom
+            y = c.y;
+            x = dx == 0.0 || dy == 0.0 ? e.x : (dy * e.x - (e.y - static_cast<double>(c.y)) * dx) / dy;
+        } else {  // right or left
+            x = c.x;
+            y = dy == 0.0 || dx == 0.0 ? e.y : (dx * e.y - (e.x - static_cast<double>(c.x)) * dy) / dx;
+        }
+        crossing[j] = PointF{static_cast<float>(x), static_cast<float>(y)};
+        if (!IsFinite(crossing[j]))
+            return;
+    }
+
+    // Leave the screen where the curve leaves it beyond E, walk the corners clockwise (on the
+    // screen) and come back in where the baseline's line enters beyond S.
+    const double along0 = dx * (static_cast<double>(crossing[0].x) - e.x) + dy * (static_cast<double>(crossing[0].y) - e.y);
+    const double along1 = dx * (static_cast<double>(crossing[1].x) - e.x) + dy * (static_cast<double>(crossing[1].y) - e.y);
+    const int f = along1 > along0 ? 1 : 0;
+    const int b = 1 - f;
+
+    auto emit = [this](PointF point) {
+        if (m_bIllustrator)
+            WritePathPoint(&point, EMIT_LINE);
+        else
+            EmitPoint(m_transform.WorldToScreen(point), false, EMIT_LINE);
+    };
+    emit(crossing[f]);
+    int k = edges[f];
+    do {
+        k = (k + 3) & 3;
+        emit(corners[k]);
+    } while (k != edges[b]);
+    emit(crossing[b]);
+}
+
+bool CFractalRenderer::CheckProgress()
+{
+    if (m_pProgress == nullptr)
+        return true;
+    if (m_bCancelled)
+        return false;
+    ++m_nProgressPoints;
+    if (m_nProgressPoints % PROGRESS_INTERVAL == 0 && !m_pProgress->Continue(ProgressFraction())) {
+        m_bCancelled = true;
+        return false;
+    }
+    return true;
+}
+
+double CFractalRenderer::ProgressFraction() const
+{
+    // The start of the current segment's share of the path: child indices of the current
+    // branch at the top levels, weighted 1/n, 1/n^2, ... Deeper levels and levels the branch
+    // has not reached count as 0, so the fraction only grows along the path.
+    double fraction = 0.0;
+    const int levels = m_nProgressLevels < PROGRESS_LEVELS ? m_nProgressLevels : PROGRESS_LEVELS;
+    for (int l = 0; l < levels; ++l)
+        fraction += m_progressIndex[l] * m_progressWeight[l];
+    return fraction < 1.0 ? fraction : 1.0;
+}
