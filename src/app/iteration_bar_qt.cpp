@@ -1,0 +1,100 @@
+#include "app/iteration_bar_qt.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "interaction/iteration_bar_rules.h"
+#include "platform/text_format.h"
+
+CIterationBar::CIterationBar(QWidget* parent) : QToolBar(parent)
+{
+    setObjectName(QStringLiteral("IterationBar"));
+    setWindowTitle(QStringLiteral("Iteration Bar"));
+    setMovable(true);
+
+    auto* label = new QLabel(QStringLiteral("Iterations:"), this);
+    label->setContentsMargins(3, 0, 2, 0);
+    addWidget(label);
+
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setObjectName(QStringLiteral("IterationSlider"));
+    m_slider->setRange(ITERATION_SLIDER_MIN, ITERATION_SLIDER_MAX);
+    m_slider->setTickPosition(QSlider::TicksBelow);
+    m_slider->setTickInterval(1);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(5);
+    m_slider->setFocusPolicy(Qt::StrongFocus);
+    m_slider->setFixedWidth(fontMetrics().averageCharWidth() * 22);
+    addWidget(m_slider);
+    // Every change the user makes (drag, keys, clicks, wheel) reaches the view; a move by
+    // the program is made with the notification blocked.
+    connect(m_slider, &QSlider::valueChanged, this, &CIterationBar::sliderMoved);
+
+    m_iterations = AddField(QString(), IDC_ITERATIONS, QStringLiteral("999"));
+    m_detail = AddField(QStringLiteral("Detail:"), IDC_DETAIL, QStringLiteral("999"));
+    m_drawLimit = AddField(QStringLiteral("Draw Limit:"), IDC_DRAW_LIMIT, QStringLiteral("999999"));
+}
+
+QLineEdit* CIterationBar::AddField(const QString& label, int fieldId, const QString& widest)
+{
+    if (!label.isEmpty()) {
+        auto* text = new QLabel(label, this);
+        text->setContentsMargins(6, 0, 2, 0);
+        addWidget(text);
+    }
+    auto* field = new QLineEdit(this);
+    field->setObjectName(QStringLiteral("Field%1").arg(fieldId));
+    // Digits only, as typed; a text the program writes is never refused.
+    field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+    field->setFrame(false);
+    field->setMaxLength(9);
+    field->setFixedWidth(QFontMetrics(field->font()).horizontalAdvance(widest) + 6);
+    // The borderless fields take the bar's background.
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    field->setPalette(palette);
+    field->installEventFilter(this);
+    connect(field, &QLineEdit::textChanged, this, [this, fieldId](const QString& text) { emit fieldChanged(fieldId, text); });
+    addWidget(field);
+    return field;
+}
+
+QLineEdit* CIterationBar::Field(int fieldId) const
+{
+    switch (fieldId) {
+    case IDC_ITERATIONS: return m_iterations;
+    case IDC_DETAIL: return m_detail;
+    case IDC_DRAW_LIMIT: return m_drawLimit;
+    default: return nullptr;
+    }
+}
+
+void CIterationBar::SetFieldValue(int fieldId, int32_t value)
+{
+    if (QLineEdit* field = Field(fieldId))
+        field->setText(QString::fromStdString(FormatInt(value)));
+}
+
+void CIterationBar::SetSliderPosition(int32_t position)
+{
+    const QSignalBlocker blocker(m_slider);
+    m_slider->setValue(position);
+}
+
+bool CIterationBar::eventFilter(QObject* watched, QEvent* event)
+{
+    // Opening a menu takes the focus only for a moment; that is not leaving the field.
+    if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        for (int id : {IDC_ITERATIONS, IDC_DETAIL, IDC_DRAW_LIMIT}) {
+            if (watched == Field(id))
+                emit fieldLeft(id);
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
+}

@@ -1,0 +1,110 @@
+#include "app/single_instance_qt.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace {
+const QByteArray kAnswer = QByteArrayLiteral("OK\n");
+}
+
+CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent) {}
+
+CSingleInstance::~CSingleInstance() = default;
+
+QString CSingleInstance::DefaultServerName()
+{
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && QDir(runtime).exists())
+        return QDir(runtime).filePath(QStringLiteral("zarnix4.socket"));
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("zarnix4-%1.socket").arg(static_cast<qulonglong>(getuid())));
+}
+
+bool CSingleInstance::HandOff(const QString& serverName, const QString& path, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    QByteArray message = path.toUtf8();
+    if (message.size() >= kMaxMessage || message.contains('\n'))
+        return false;
+    message.append('\n');
+    socket.write(message);
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    QByteArray answer;
+    while (!answer.endsWith('\n')) {
+        if (!socket.waitForReadyRead(timeoutMs))
+            return false;
+        answer.append(socket.readAll());
+        if (answer.size() > 16)
+            return false;
+    }
+    return answer == kAnswer;
+}
+
+bool CSingleInstance::Listen(const QString& serverName)
+{
+    delete m_server;
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &CSingleInstance::OnNewConnection);
+    if (m_server->listen(serverName))
+        return true;
+    if (m_server->serverError() == QAbstractSocket::AddressInUseError) {
+        // Someone answers on that name: another editor runs. Otherwise the socket is a
+        // leftover of an editor that did not end cleanly, and is replaced.
+        QLocalSocket probe;
+        probe.connectToServer(serverName);
+        if (probe.waitForConnected(500))
+            return false;
+        QLocalServer::removeServer(serverName);
+        return m_server->listen(serverName);
+    }
+    return false;
+}
+
+QString CSingleInstance::ServerName() const
+{
+    return m_server != nullptr ? m_server->fullServerName() : QString();
+}
+
+void CSingleInstance::OnNewConnection()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        QPointer<QLocalSocket> guard(socket);
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A client that never finishes its line is dropped after a while.
+        QTimer::singleShot(10000, socket, [guard]() {
+            if (guard)
+                guard->abort();
+        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket]() {
+            if (socket->bytesAvailable() + socket->property("received").toByteArray().size() > kMaxMessage) {
+                socket->abort();
+                return;
+            }
+            QByteArray received = socket->property("received").toByteArray() + socket->readAll();
+            const qsizetype newline = received.indexOf('\n');
+            if (newline < 0) {
+                socket->setProperty("received", received);
+                return;
+            }
+            const QString path = QString::fromUtf8(received.left(newline));
+            socket->setProperty("received", QByteArray());
+            socket->write(kAnswer);
+            socket->flush();
+            socket->disconnectFromServer();
+            // Opened outside this socket's handler: the opening may run a message box.
+            if (!path.isEmpty())
+                QTimer::singleShot(0, this, [this, path]() { emit fileReceived(path); });
+        });
+    }
+}

@@ -1,0 +1,255 @@
+#include "app/zarnix4_app_qt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMessageBox>
+
+#include "app/about_dlg_qt.h"
+#include "app/desktop_integration_qt.h"
+#include "app/main_frame_qt.h"
+#include "app/recent_file_list_qt.h"
+#include "app/single_instance_qt.h"
+#include "document/zarnix4_doc.h"
+#include "view/zarnix4_view_qt.h"
+
+namespace {
+const char* const kAppTitle = "Zarnix 4";
+const char* const kFilter = "Zarnix Files (*.zarnix)";
+const char* const kExtension = "zarnix";
+}  // namespace
+
+CZarnix4App::CZarnix4App() = default;
+
+CZarnix4App::~CZarnix4App()
+{
+    // The frame holds the view, which refers to the document: the frame goes first.
+    m_frame.reset();
+    m_document.reset();
+}
+
+CZarnix4View* CZarnix4App::View() const
+{
+    return m_frame ? m_frame->View() : nullptr;
+}
+
+bool CZarnix4App::InitInstance(const QString& file, bool show)
+{
+    m_recentFiles = std::make_unique<CRecentFileList>(RECENT_FILE_COUNT);
+    m_document = std::make_unique<CZarnix4Doc>();
+    m_frame = std::make_unique<CMainFrame>(this);
+    m_frame->View()->SetDocument(m_document.get());
+    m_frame->SetRecentFiles(m_recentFiles->Paths());
+
+    const bool opened = file.isEmpty() ? OnFileNew() : OpenDocumentFile(file);
+    if (!opened)
+        return false;
+    if (show) {
+        m_frame->show();
+        m_frame->View()->setFocus();
+    }
+    return true;
+}
+
+QString CZarnix4App::Caption() const
+{
+    const QString name = m_pathName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_pathName).fileName();
+    return QStringLiteral("%1 - %2").arg(name, QLatin1String(kAppTitle));
+}
+
+QStringList CZarnix4App::RecentFiles() const
+{
+    return m_recentFiles ? m_recentFiles->Paths() : QStringList();
+}
+
+void CZarnix4App::UpdateCaption()
+{
+    if (m_frame)
+        m_frame->setWindowTitle(Caption());
+}
+
+void CZarnix4App::SetPathName(const QString& path, bool addToRecent)
+{
+    m_pathName = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    if (addToRecent && !m_pathName.isEmpty() && m_recentFiles) {
+        m_recentFiles->Add(m_pathName);
+        if (m_frame)
+            m_frame->SetRecentFiles(m_recentFiles->Paths());
+    }
+    UpdateCaption();
+}
+
+bool CZarnix4App::OnCommand(uint32_t commandId)
+{
+    if (commandId >= ID_FILE_MRU_FILE1 && commandId < ID_FILE_MRU_FILE1 + RECENT_FILE_COUNT) {
+        OnOpenRecentFile(static_cast<int>(commandId - ID_FILE_MRU_FILE1));
+        return true;
+    }
+    switch (commandId) {
+    case ID_FILE_NEW: OnFileNew(); return true;
+    case ID_FILE_OPEN: OnFileOpen(); return true;
+    case ID_FILE_SAVE: OnFileSave(); return true;
+    case ID_FILE_SAVE_AS: OnFileSaveAs(); return true;
+    case ID_APP_ABOUT: OnAppAbout(); return true;
+    case ID_APP_EXIT:
+        // Nothing marks the document modified, so there is nothing to ask before ending.
+        if (m_frame)
+            m_frame->close();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CZarnix4App::OnFileNew()
+{
+    if (!m_document->OnNewDocument())
+        return false;
+    SetPathName(QString(), false);
+    if (CZarnix4View* view = View())
+        view->OnInitialUpdate();
+    return true;
+}
+
+void CZarnix4App::OnFileOpen()
+{
+    QFileDialog dialog(m_frame.get(), QStringLiteral("Open"));
+    dialog.setObjectName(QStringLiteral("OpenDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QLatin1String(kFilter), QStringLiteral("All Files (*)")});
+    if (!m_pathName.isEmpty())
+        dialog.setDirectory(QFileInfo(m_pathName).absolutePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    OpenDocumentFile(dialog.selectedFiles().first());
+}
+
+bool CZarnix4App::OpenDocumentFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (m_frame) {
+        m_frame->raise();
+        m_frame->activateWindow();
+    }
+    // The document that is already open is not read again: opening it only brings its
+    // window forward.
+    if (!m_pathName.isEmpty() && absolute == m_pathName)
+        return true;
+    std::string error;
+    if (!m_document->Load(absolute.toStdString(), View(), error)) {
+        ShowError(QStringLiteral("Cannot open the document"), absolute, QString::fromStdString(error));
+        return false;
+    }
+    SetPathName(absolute, true);
+    if (CZarnix4View* view = View())
+        view->OnInitialUpdate();
+    return true;
+}
+
+bool CZarnix4App::OnFileSave()
+{
+    if (m_pathName.isEmpty())
+        return OnFileSaveAs();
+    return DoSave(m_pathName);
+}
+
+bool CZarnix4App::OnFileSaveAs()
+{
+    QFileDialog dialog(m_frame.get(), QStringLiteral("Save As"));
+    dialog.setObjectName(QStringLiteral("SaveAsDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QLatin1String(kFilter));
+    dialog.setDefaultSuffix(QLatin1String(kExtension));
+    if (!m_pathName.isEmpty()) {
+        dialog.setDirectory(QFileInfo(m_pathName).absolutePath());
+        dialog.selectFile(QFileInfo(m_pathName).fileName());
+    } else {
+        dialog.selectFile(QStringLiteral("Untitled.zarnix"));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    return DoSave(dialog.selectedFiles().first());
+}
+
+bool CZarnix4App::DoSave(const QString& path)
+{
+    QString target = QFileInfo(path).absoluteFilePath();
+    if (QFileInfo(target).suffix().isEmpty())
+        target += QLatin1Char('.') + QLatin1String(kExtension);
+    std::string error;
+    if (!m_document->Save(target.toStdString(), View(), error)) {
+        ShowError(QStringLiteral("Cannot save the document"), target, QString::fromStdString(error));
+        return false;
+    }
+    SetPathName(target, true);
+    return true;
+}
+
+void CZarnix4App::OnOpenRecentFile(int index)
+{
+    const QStringList paths = RecentFiles();
+    if (index < 0 || index >= paths.size())
+        return;
+    // An entry that cannot be opened any more leaves the list.
+    if (!OpenDocumentFile(paths[index])) {
+        m_recentFiles->Remove(index);
+        m_frame->SetRecentFiles(m_recentFiles->Paths());
+    }
+}
+
+void CZarnix4App::OnAppAbout()
+{
+    CAboutDlg dialog(m_frame.get());
+    dialog.exec();
+}
+
+void CZarnix4App::ShowError(const QString& action, const QString& path, const QString& reason)
+{
+    QString text = QStringLiteral("%1\n%2").arg(action, path);
+    if (!reason.isEmpty())
+        text += QStringLiteral("\n\n") + reason;
+    // At start the window is not up yet; the box then stands alone.
+    QWidget* parent = m_frame && m_frame->isVisible() ? m_frame.get() : nullptr;
+    QMessageBox box(QMessageBox::Warning, QLatin1String(kAppTitle), text, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("ErrorBox"));
+    box.exec();
+}
+
+bool CZarnix4App::StartSingleInstanceServer(const QString& serverName)
+{
+    m_singleInstance = std::make_unique<CSingleInstance>();
+    connect(m_singleInstance.get(), &CSingleInstance::fileReceived, this,
+            [this](const QString& path) { OpenDocumentFile(path); });
+    return m_singleInstance->Listen(serverName);
+}
+
+int RunEditor(int argc, char** argv, const std::string& file)
+{
+    // A later start with a file gives it to the editor that already runs, and ends.
+    QString path = QString::fromLocal8Bit(file.c_str());
+    if (!path.isEmpty()) {
+        path = QFileInfo(path).absoluteFilePath();
+        if (CSingleInstance::HandOff(CSingleInstance::DefaultServerName(), path))
+            return 0;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zarnix4"));
+    QApplication::setApplicationVersion(QStringLiteral("4.0.0.1"));
+    QApplication::setDesktopFileName(QStringLiteral("zarnix4"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zarnix4.png")));
+
+    CDesktopIntegration(CDesktopIntegration::DefaultDataHome(), QApplication::applicationFilePath()).Update();
+
+    CZarnix4App app;
+    if (!app.InitInstance(path))
+        return 1;
+    app.StartSingleInstanceServer(CSingleInstance::DefaultServerName());
+    return application.exec();
+}
