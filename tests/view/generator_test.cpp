@@ -521,3 +521,28 @@ TEST(GeneratorProgressTest, ReportsEvery4096PointsAndStopsWhenCancelled)
     EXPECT_EQ(Record(*r, dragon, 16, &complete).size(), 65537u);
     EXPECT_TRUE(complete);
 }
+
+TEST(GeneratorPixelTest, PixelsAreThoseOfTheViewTransform)
+{
+    // The generator maps its points itself; they must land where the view transform puts
+    // them, for any view, including points far beyond the integer range and a flipped view.
+    auto r = MakeRenderer(640, 480);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-3, 38);
+    auto value = [&] { return unit(random) * std::pow(10.0f, static_cast<float>(exponent(random))); };
+    for (int k = 0; k < 3000; ++k) {
+        SCOPED_TRACE(k);
+        r->m_transform.m_origin = PointF{value(), value()};
+        r->m_transform.m_scale = std::pow(10.0f, static_cast<float>(exponent(random) % 10));
+        r->m_transform.m_center = POINT{static_cast<int32_t>(random() % 2000) - 1000, static_cast<int32_t>(random() % 2000) - 1000};
+        r->m_transform.m_flipY = (k & 1) != 0;
+        const PointF s{value(), value()};
+        const PointF e{value(), value()};
+        const CPattern p = MakePattern({s, {(s.x + e.x) / 2, (s.y + e.y) / 2}, e});
+        const std::vector<POINT> points = Record(*r, p, 0);
+        ASSERT_EQ(points.size(), 2u);
+        ASSERT_EQ(points[0], r->m_transform.WorldToScreen(s));
+        ASSERT_EQ(points[1], r->m_transform.WorldToScreen(e));
+    }
+}
