@@ -1,0 +1,194 @@
+// zarnix4 FILE --export OUT: the Export command without a window. The document is shown, as
+// the view would show it on opening, on a canvas of --width by --height pixels, and exported
+// from there at that same size.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "app/command_line.h"
+#include "document/zarnix4_doc.h"
+#include "export/export_sequence.h"
+#include "export/export_settings.h"
+#include "platform/text_format.h"
+#include "view/fractal_renderer.h"
+
+#if __has_include(<unistd.h>)
+#include <unistd.h>
+#define ZARNIX_HAVE_ISATTY 1
+#endif
+
+namespace {
+
+// Exit status of a run stopped by Ctrl+C, as shells report a death by SIGINT.
+constexpr int kInterruptedStatus = 130;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+// Ctrl+C asks the export to stop instead of killing the process, so that the unfinished file
+// is removed. The previous handler comes back when the export is over.
+class InterruptScope {
+public:
+    InterruptScope()
+    {
+        g_interrupted = 0;
+        m_previous = std::signal(SIGINT, OnInterrupt);
+    }
+    ~InterruptScope() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+private:
+    void (*m_previous)(int) = SIG_DFL;
+};
+
+bool StderrIsTerminal()
+{
+#ifdef ZARNIX_HAVE_ISATTY
+    return isatty(STDERR_FILENO) != 0;
+#else
+    return false;
+#endif
+}
+
+// Answers Ctrl+C, and on a terminal shows a progress line, updated in place, once the export
+// has run for a second.
+class CommandLineProgress : public CExportProgress {
+public:
+    CommandLineProgress(std::ostream& err, bool showLine, std::string fileName)
+        : m_err(err), m_showLine(showLine), m_fileName(std::move(fileName)), m_start(std::chrono::steady_clock::now())
+    {
+    }
+
+    bool Continue(double fraction) override
+    {
+        if (g_interrupted)
+            return false;
+        if (!m_showLine)
+            return true;
+        if (!m_visible && std::chrono::steady_clock::now() - m_start < std::chrono::seconds(1))
+            return true;
+        const double clamped = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0;  // NaN gives 0 too
+        const int percent = static_cast<int>(clamped * 100.0);
+        if (m_visible && percent == m_percent)
+            return true;
+        std::string line = "\rExporting " + m_fileName + "... ";
+        AppendInt(line, percent);
+        line += '%';
+        m_length = std::max(m_length, line.size() - 1);
+        m_err << line << std::flush;
+        m_visible = true;
+        m_percent = percent;
+        return true;
+    }
+
+    // Clears the progress line, if one was shown, so that messages start on a clean line.
+    void Finish()
+    {
+        if (m_visible)
+            m_err << '\r' << std::string(m_length, ' ') << '\r' << std::flush;
+        m_visible = false;
+    }
+
+private:
+    std::ostream& m_err;
+    bool m_showLine;
+    std::string m_fileName;
+    std::chrono::steady_clock::time_point m_start;
+    bool m_visible = false;
+    int m_percent = -1;
+    size_t m_length = 0;
+};
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
+{
+    auto report = [&err](const std::string& message) {
+        err << "zarnix4: " << message << "\n";
+        return 1;
+    };
+    const std::string& out = options.exportPath;
+    if (out.empty())
+        return report("--export needs the name of the file to write");
+    if (options.file.empty())
+        return report("--export needs a document to export: zarnix4 FILE --export OUT");
+
+    int type = EXPORT_TYPE_BITMAP;
+    if (!options.type.empty()) {
+        const std::string name = Lower(options.type);
+        if (name == "bmp")
+            type = EXPORT_TYPE_BITMAP;
+        else if (name == "ai")
+            type = EXPORT_TYPE_ILLUSTRATOR;
+        else
+            return report("unknown export type '" + options.type + "' (use bmp or ai)");
+    } else if (Lower(FileExtension(out)) == "ai") {
+        type = EXPORT_TYPE_ILLUSTRATOR;
+    }
+    if (options.width <= 0 || options.height <= 0)
+        return report("--width and --height must be at least 1");
+    if (options.iterations && (*options.iterations < EXPORT_MIN_ITERATIONS || *options.iterations > EXPORT_MAX_ITERATIONS))
+        return report("--iterations must lie between 0 and 255");
+    if (options.detail && *options.detail < 0)
+        return report("--detail must be 0 or more");
+
+    // The view as it comes up with the document: a canvas of the given size, the document's
+    // view settings, and the default view when the file brought none.
+    auto renderer = std::make_unique<CFractalRenderer>();
+    renderer->SetScreenSize(options.width, options.height);
+    renderer->SetCanvasSize(options.width, options.height);
+    CZarnix4Doc document;
+    std::string error;
+    if (!document.Load(options.file, renderer.get(), error))
+        return report("cannot read '" + options.file + "': " + error);
+    if (renderer->m_bLoadedFromFile)
+        renderer->m_bLoadedFromFile = 0;
+    else
+        renderer->m_transform.Reset();
+    if (options.detail)
+        renderer->m_nDetail = *options.detail;
+
+    ExportSettings settings;
+    settings.segmentCount = document.m_pattern.m_count;
+    settings.width = options.width;
+    settings.height = options.height;
+    settings.iterations = options.iterations.value_or(renderer->m_nIterations);
+    if (settings.iterations < EXPORT_MIN_ITERATIONS || settings.iterations > EXPORT_MAX_ITERATIONS)
+        return report("'" + options.file + "' asks for " + FormatInt(settings.iterations) +
+                      " iterations; give --iterations between 0 and 255");
+
+    const std::string target = CompleteExportFileName(out, type);
+    ExportResult result;
+    {
+        InterruptScope interrupt;
+        CommandLineProgress progress(err, StderrIsTerminal(), target);
+        result = RunExport(*renderer, document.m_pattern, type, out, settings, &progress, &error);
+        progress.Finish();
+    }
+    switch (result) {
+    case ExportResult::Exported:
+        return 0;
+    case ExportResult::Cancelled:
+        err << "zarnix4: export to '" << target << "' interrupted; no file was written\n";
+        return kInterruptedStatus;
+    case ExportResult::Failed:
+        break;
+    }
+    return report("cannot export '" + options.file + "' to '" + target + "': " + error);
+}

@@ -1,0 +1,231 @@
+// zarnix4 FILE --export OUT, run as a separate program in a scratch folder: the files it
+// writes, its silence on success, and its messages, status and absence of files on failure.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "common/export_test_support.h"
+
+using namespace export_test;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& s)
+{
+    std::string q(1, '\'');
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    q += '\'';
+    return q;
+}
+
+class ExportCliTest : public ::testing::Test {
+protected:
+    // Runs zarnix4 with the arguments in the scratch folder; its stdout and stderr are kept.
+    RunResult Run(const std::vector<std::string>& args)
+    {
+        std::string command = "cd ";
+        command += Quote(folder.Path().string());
+        command += " && ";
+        command += Quote(ZARNIX_EXECUTABLE);
+        for (const std::string& a : args) {
+            command += ' ';
+            command += Quote(a);
+        }
+        command += " >";
+        command += Quote(outPath);
+        command += " 2>";
+        command += Quote(errPath);
+        command += " </dev/null";
+        RunResult r;
+        const int raw = std::system(command.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = ReadBytes(outPath);
+        r.err = ReadBytes(errPath);
+        std::filesystem::remove(outPath);
+        std::filesystem::remove(errPath);
+        return r;
+    }
+
+    // A document of the worked-example pattern with a view section (iterations 2).
+    std::string WriteExampleDocument()
+    {
+        WriteBytes(folder.File("example.zarnix"), "ZARNIX4\r\n2\r\n-100.000000 0.000000\r\n0.000000 50.000000\r\n"
+                                                  "100.000000 0.000000\r\n0\r\n0\r\nIterations: 2\r\n"
+                                                  "Pattern: 1\r\nFractal: 1\r\nFill: 0\r\n"
+                                                  "Origin: 0.000000 0.000000\r\nScale: 1.000000\r\n");
+        return "example.zarnix";
+    }
+
+    std::vector<std::string> FilesBesidesDocuments() const
+    {
+        std::vector<std::string> names;
+        for (const std::string& n : folder.Entries())
+            if (n.size() < 7 || n.substr(n.size() - 7) != ".zarnix")
+                names.push_back(n);
+        return names;
+    }
+
+    ScratchFolder folder;
+    ScratchFolder streams;
+    std::string outPath = streams.File("stdout.txt");
+    std::string errPath = streams.File("stderr.txt");
+};
+
+TEST_F(ExportCliTest, IllustratorExportIsTheWindowsExport)
+{
+    const std::string doc = WriteExampleDocument();
+    const RunResult r = Run({doc, "--export", "out.ai", "--width", "200", "--height", "100"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    const std::string golden = ReadBytes(std::string(ZARNIX_TEST_DATA_DIR) + "/export_worked_example.ai");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(NormaliseCreationDate(ReadBytes(folder.File("out.ai"))), NormaliseCreationDate(golden));
+    EXPECT_EQ(FilesBesidesDocuments(), std::vector<std::string>{"out.ai"});
+}
+
+TEST_F(ExportCliTest, BitmapExportHasTheRequestedSize)
+{
+    const std::string doc = WriteExampleDocument();
+    const RunResult r = Run({doc, "--export", "out.bmp", "--width", "256", "--height", "160", "--detail", "3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    const std::string file = ReadBytes(folder.File("out.bmp"));
+    ASSERT_EQ(file.size(), 54u + 256u * 160u * 4u);
+    EXPECT_EQ(file.substr(0, 2), "BM");
+    EXPECT_EQ(static_cast<uint8_t>(file[19]), 1);  // 256 = 0x100
+    EXPECT_EQ(static_cast<uint8_t>(file[22]), 160);
+    size_t dark = 0;
+    for (size_t at = 54; at < file.size(); at += 4)
+        dark += static_cast<uint8_t>(file[at]) < 64;
+    EXPECT_GT(dark, 20u);  // the fractal is there
+
+    // Without --width and --height the picture is 800 x 600.
+    EXPECT_EQ(Run({doc, "--export", "default.bmp"}).status, 0);
+    EXPECT_EQ(std::filesystem::file_size(folder.File("default.bmp")), 1920054u);
+}
+
+TEST_F(ExportCliTest, TypeComesFromTheOptionOrTheExtension)
+{
+    const std::string doc = WriteExampleDocument();
+    EXPECT_EQ(Run({doc, "--export", "upper.AI", "--width", "20", "--height", "10"}).status, 0);
+    EXPECT_EQ(ReadBytes(folder.File("upper.AI")).substr(0, 4), "%!PS");
+    EXPECT_EQ(Run({doc, "--export", "plain", "--width", "20", "--height", "10"}).status, 0);
+    EXPECT_EQ(ReadBytes(folder.File("plain.bmp")).substr(0, 2), "BM");
+    EXPECT_EQ(Run({doc, "--export", "drawing", "--type", "ai", "--width", "20", "--height", "10"}).status, 0);
+    EXPECT_EQ(ReadBytes(folder.File("drawing.ai")).substr(0, 4), "%!PS");
+    EXPECT_EQ(Run({doc, "--export", "picture.png", "--type", "bmp", "--width", "20", "--height", "10"}).status, 0);
+    EXPECT_EQ(ReadBytes(folder.File("picture.png")).substr(0, 2), "BM");
+    EXPECT_EQ(FilesBesidesDocuments(),
+              (std::vector<std::string>{"drawing.ai", "picture.png", "plain.bmp", "upper.AI"}));
+}
+
+TEST_F(ExportCliTest, IterationsFromTheOptionElseTheDocumentElseSeven)
+{
+    auto countLines = [](const std::string& text) {
+        const std::vector<std::string> lines = SplitCrLf(text);
+        const auto fractal = std::find(lines.begin(), lines.end(), "(Fractal) Ln");
+        return std::count_if(fractal, lines.end(), [](const std::string& l) { return !l.empty() && l.back() == 'L'; });
+    };
+    const std::string doc = WriteExampleDocument();
+    ASSERT_EQ(Run({doc, "--export", "one.ai", "--iterations", "1"}).status, 0);
+    EXPECT_EQ(countLines(ReadBytes(folder.File("one.ai"))), 2);
+    ASSERT_EQ(Run({doc, "--export", "stored.ai"}).status, 0);
+    EXPECT_EQ(countLines(ReadBytes(folder.File("stored.ai"))), 4);
+
+    // A document without view settings: the renderer's 7 iterations and the default view.
+    WriteBytes(folder.File("bare.zarnix"), "ZARNIX4\r\n2\r\n-100 0\r\n0 50\r\n100 0\r\n0\r\n0\r\n");
+    ASSERT_EQ(Run({"bare.zarnix", "--export", "bare.ai", "--width", "200", "--height", "100"}).status, 0);
+    const std::string bare = ReadBytes(folder.File("bare.ai"));
+    EXPECT_EQ(countLines(bare), 128);
+    EXPECT_NE(bare.find("\r\n%%BoundingBox: -100 -50 100 50\r\n"), std::string::npos);
+}
+
+TEST_F(ExportCliTest, ErrorsExplainThemselvesAndWriteNothing)
+{
+    const std::string doc = WriteExampleDocument();
+    std::filesystem::create_directory(folder.File("folder.ai"));
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {{"missing.zarnix", "--export", "out.ai"}, "missing.zarnix"},
+        {{doc, "--export", "out.ai", "--type", "png"}, "png"},
+        {{doc, "--export", "out.ai", "--iterations", "300"}, "--iterations"},
+        {{doc, "--export", "out.bmp", "--width", "0"}, "--width"},
+        {{doc, "--export", "out.bmp", "--height", "-3"}, "--height"},
+        {{doc, "--export", "folder.ai"}, "folder.ai"},
+        {{doc, "--export", "no/such/folder/out.ai"}, "out.ai"},
+        {{"--export", "out.ai"}, "document"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Run(c.args);
+        std::string shown;
+        for (const std::string& a : c.args)
+            shown += a + " ";
+        EXPECT_NE(r.status, 0) << shown;
+        EXPECT_EQ(r.out, "") << shown;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << shown << "\n" << r.err;
+    }
+    EXPECT_EQ(FilesBesidesDocuments(), std::vector<std::string>{"folder.ai"});
+}
+
+TEST_F(ExportCliTest, InterruptStopsTheExportAndRemovesThePartialFile)
+{
+    // Four segments at 14 iterations: 268 million points, far more than the test waits for.
+    WriteBytes(folder.File("big.zarnix"), "ZARNIX4\r\n4\r\n-100 0\r\n-30 40\r\n0 -30\r\n30 40\r\n100 0\r\n"
+                                          "0\r\n1\r\n2\r\n0\r\nIterations: 14\r\nPattern: 1\r\nFractal: 1\r\n"
+                                          "Fill: 0\r\nOrigin: 0 0\r\nScale: 1\r\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (chdir(folder.Path().c_str()) != 0)
+            _exit(99);
+        const std::string errFile = errPath;
+        if (!freopen(errFile.c_str(), "w", stderr))
+            _exit(98);
+        execl(ZARNIX_EXECUTABLE, ZARNIX_EXECUTABLE, "big.zarnix", "--export", "big.ai", static_cast<char*>(nullptr));
+        _exit(97);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(child, SIGINT);
+    int raw = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 100 && done == 0; ++i) {  // up to 10 s
+        done = waitpid(child, &raw, WNOHANG);
+        if (done == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (done == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &raw, 0);
+        FAIL() << "the export did not stop on Ctrl+C";
+    }
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal instead of stopping";
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    EXPECT_NE(ReadBytes(errPath).find("interrupted"), std::string::npos) << ReadBytes(errPath);
+    EXPECT_TRUE(FilesBesidesDocuments().empty());
+}
+
+}  // namespace
