@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "common/renderer_test_support.h"
+#include "common/test_util.h"
+#include "platform/text_format.h"
 #include "platform/tick_count.h"
 
 using namespace renderer_test;
@@ -545,4 +548,68 @@ TEST(GeneratorPixelTest, PixelsAreThoseOfTheViewTransform)
         ASSERT_EQ(points[0], r->m_transform.WorldToScreen(s));
         ASSERT_EQ(points[1], r->m_transform.WorldToScreen(e));
     }
+}
+
+namespace {
+
+// The kinds ('m' or 'L') of the point lines of an Illustrator file, in order, and whether any
+// number in them is not finite.
+std::string PointKinds(const std::string& text, bool* nonFinite)
+{
+    std::string kinds;
+    *nonFinite = text.find("nan") != std::string::npos || text.find("inf") != std::string::npos;
+    size_t pos = 0;
+    while ((pos = text.find("\r\n", pos)) != std::string::npos) {
+        pos += 2;
+        const size_t end = text.find("\r\n", pos);
+        const std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        CScanner scan(line);
+        float x = 0;
+        float y = 0;
+        if (scan.ScanFloat(x) && scan.ScanFloat(y) && line.size() >= 2 && line[line.size() - 2] == ' ' &&
+            (line.back() == 'm' || line.back() == 'L'))
+            kinds += line.back();
+    }
+    return kinds;
+}
+
+std::string ExportKinds(CFractalRenderer& r, const CPattern& pattern, int iterations, bool* nonFinite)
+{
+    testutil::TempDir dir;
+    const std::string path = dir.File("fractal.ai");
+    r.m_nIterations = iterations;
+    std::string error;
+    EXPECT_EQ(r.ExportIllustrator(pattern, path.c_str(), &error), 1) << error;
+    return PointKinds(testutil::ReadFile(path), nonFinite);
+}
+
+}  // namespace
+
+TEST(GeneratorIllustratorTest, FullDepthInPatternCoordinatesAndSafeForUnplaceablePatterns)
+{
+    auto r = MakeRenderer(800, 600);
+    r->m_bShowPattern = 0;
+    r->m_bFill = 0;
+    bool nonFinite = true;
+
+    // No detail test: at a scale where the whole fractal is one pixel, the path still has
+    // every leaf. A hidden knee ends the stroked path and moves on.
+    r->m_transform.m_scale = 1e-6f;
+    const CPattern hidden = MakePattern({{0, 0}, {10, 5}, {20, 5}, {30, 0}}, {0, KNEE_HIDE, 0});
+    EXPECT_EQ(ExportKinds(*r, hidden, 1, &nonFinite), "mLmL");
+    // Leaves: L(d) = 2 L(d - 1) + 1 with L(0) = 1, so 31 at depth 4, and the start point.
+    EXPECT_EQ(ExportKinds(*r, hidden, 4, &nonFinite).size(), 32u);
+    EXPECT_FALSE(nonFinite);
+    r->m_transform.m_scale = 1.0f;
+
+    // A baseline of length 0: the path is its start point alone.
+    const CPattern closed = MakePattern({{10, 10}, {40, 30}, {10, 10}});
+    EXPECT_EQ(ExportKinds(*r, closed, 6, &nonFinite), "m");
+    EXPECT_FALSE(nonFinite);
+
+    // Child points beyond the float range: the path stops before them.
+    const CPattern huge = MakePattern({{-1e38f, 0}, {0, 3e38f}, {1e38f, 0}});
+    EXPECT_EQ(ExportKinds(*r, huge, 1, &nonFinite), "mLL");
+    EXPECT_EQ(ExportKinds(*r, huge, 4, &nonFinite), "m");
+    EXPECT_FALSE(nonFinite);
 }

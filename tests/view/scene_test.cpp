@@ -97,20 +97,11 @@ TEST(CanvasTest, ABitmapThatCannotBeCreatedLeavesNothingToDrawOn)
     EXPECT_EQ(PixelAt(*r, 39, 29), kWhitePixel);
 }
 
-TEST(RendererTest, ConstructionAndCanvasSize)
+TEST(RendererTest, CanvasSizeSetsTheCentreAndAsksForARedraw)
 {
     auto r = std::make_unique<CFractalRenderer>();
-    EXPECT_EQ(r->m_nPolygonMax, 100000);
+    EXPECT_EQ(r->m_nPolygonMax, POLYGON_CAPACITY);
     ASSERT_NE(r->m_pPolygon, nullptr);
-    EXPECT_EQ(r->m_nIterations, 7);
-    EXPECT_EQ(r->m_nDetail, 2);
-    EXPECT_EQ(r->m_nDrawLimit, 1000);
-    EXPECT_EQ(r->m_bTimeLimit, 1);
-    EXPECT_EQ(r->m_bRedraw, 1);
-    EXPECT_EQ(r->m_nRecreateBitmap, 1);
-    EXPECT_EQ(r->m_pens[3].style, PS_DASH);
-    EXPECT_EQ(r->m_pens[3].color, RGB(223, 207, 207));
-    EXPECT_EQ(r->m_pens[4].style, PS_DOT);
 
     // Odd sizes put the centre on the pixel below the half.
     r->SetCanvasSize(801, 601);
@@ -220,17 +211,4 @@ TEST(SceneTest, BackgroundAloneIsPlainWhite)
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x)
             ASSERT_EQ(PixelAt(*r, x, y), kWhitePixel) << x << "," << y;
-}
-
-TEST(SceneTest, TheFractalCoversTheOverlay)
-{
-    auto r = MakeRenderer(300, 200);
-    r->m_nIterations = 1;
-    // At depth 1 the fractal runs along the pattern itself, in black over the green lines.
-    const CPattern pattern = MakePattern({Px(20, 150), Px(150, 30), Px(280, 150)});
-    Paint(*r, pattern);
-    EXPECT_EQ(PixelAt(*r, 85, 90), kBlackPixel);
-    r->m_bShowFractal = 0;
-    Paint(*r, pattern);
-    EXPECT_EQ(PixelAt(*r, 85, 90), kLightGreenPixel);
 }
