@@ -4,12 +4,14 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "common/renderer_test_support.h"
-#include "common/test_util.h"
 #include "platform/text_format.h"
 #include "platform/tick_count.h"
 
@@ -575,12 +577,16 @@ std::string PointKinds(const std::string& text, bool* nonFinite)
 
 std::string ExportKinds(CFractalRenderer& r, const CPattern& pattern, int iterations, bool* nonFinite)
 {
-    testutil::TempDir dir;
-    const std::string path = dir.File("fractal.ai");
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("zarnix-generator-" + std::to_string(std::random_device{}()) + ".ai");
     r.m_nIterations = iterations;
     std::string error;
-    EXPECT_EQ(r.ExportIllustrator(pattern, path.c_str(), &error), 1) << error;
-    return PointKinds(testutil::ReadFile(path), nonFinite);
+    EXPECT_EQ(r.ExportIllustrator(pattern, path.string().c_str(), &error), 1) << error;
+    std::ifstream in(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    in.close();
+    std::filesystem::remove(path);
+    return PointKinds(text, nonFinite);
 }
 
 }  // namespace
