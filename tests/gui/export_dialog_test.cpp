@@ -1,0 +1,256 @@
+#include "export/file_export_dlg_qt.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+#include "view/fractal_renderer.h"
+
+namespace {
+
+void EnsureApplication()
+{
+    if (QApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "test_gui";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+}
+
+// Types into an edit and moves the focus on, as a user leaving the field does.
+void TypeAndLeave(CFileExportDlg& dlg, QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    // The focus-out notification is what couples the fields.
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(edit, &out);
+    (void)dlg;
+}
+
+class ExportDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override { EnsureApplication(); }
+};
+
+TEST_F(ExportDialogTest, WidthAndHeightFollowTheStartAspect)
+{
+    ExportSettings s{2, 800, 600, 7};
+    CFileExportDlg dlg(nullptr, &s);
+    EXPECT_EQ(dlg.windowTitle(), "Export");
+    EXPECT_EQ(dlg.WidthEdit()->text(), "800");
+    EXPECT_EQ(dlg.HeightEdit()->text(), "600");
+    TypeAndLeave(dlg, dlg.WidthEdit(), "1000");
+    EXPECT_EQ(s.width, 1000);
+    EXPECT_EQ(s.height, 750);
+    EXPECT_EQ(dlg.HeightEdit()->text(), "750");
+    TypeAndLeave(dlg, dlg.HeightEdit(), "601");
+    EXPECT_EQ(s.height, 601);
+    EXPECT_EQ(s.width, 801);
+    EXPECT_EQ(dlg.WidthEdit()->text(), "801");
+
+    ExportSettings wide{2, 800, 360, 7};
+    CFileExportDlg dlg2(nullptr, &wide);
+    TypeAndLeave(dlg2, dlg2.WidthEdit(), "1001");
+    EXPECT_EQ(wide.height, 451);
+
+    // A zero height at the start: no lock, the fields are independent; an empty field is 0.
+    ExportSettings flat{2, 800, 0, 7};
+    CFileExportDlg dlg3(nullptr, &flat);
+    EXPECT_EQ(dlg3.Aspect(), 0.0);
+    TypeAndLeave(dlg3, dlg3.WidthEdit(), "640");
+    EXPECT_EQ(flat.width, 640);
+    EXPECT_EQ(flat.height, 0);
+    dlg3.WidthEdit()->clear();
+    TypeAndLeave(dlg3, dlg3.WidthEdit(), "");
+    EXPECT_EQ(flat.width, 0);
+}
+
+TEST_F(ExportDialogTest, LinesShowTheExactCount)
+{
+    ExportSettings s{4, 800, 600, 5};
+    CFileExportDlg dlg(nullptr, &s);
+    EXPECT_EQ(dlg.LinesLabel()->text(), "1024");
+    TypeAndLeave(dlg, dlg.IterationsEdit(), "0");
+    EXPECT_EQ(dlg.LinesLabel()->text(), "1");
+    TypeAndLeave(dlg, dlg.IterationsEdit(), "20");
+    EXPECT_EQ(dlg.LinesLabel()->text(), "1099511627776");  // beyond 32 bits, shown exactly
+    s.segmentCount = 32;
+    TypeAndLeave(dlg, dlg.IterationsEdit(), "13");
+    EXPECT_EQ(dlg.LinesLabel()->text(), "more than 18446744073709551615");
+    EXPECT_EQ(LinesText(32, 12), "1152921504606846976");
+}
+
+TEST_F(ExportDialogTest, IllustratorTypeDisablesTheSizeAndKeepsTheValues)
+{
+    ExportSettings s{2, 800, 600, 7};
+    CFileExportDlg dlg(nullptr, &s);
+    EXPECT_EQ(dlg.TypeIndex(), 1);
+    EXPECT_TRUE(dlg.WidthEdit()->isEnabled());
+    TypeAndLeave(dlg, dlg.WidthEdit(), "400");
+    dlg.selectNameFilter("Adobe Illustrator (*.ai)");
+    dlg.OnTypeChange();
+    EXPECT_EQ(dlg.TypeIndex(), 2);
+    EXPECT_FALSE(dlg.WidthEdit()->isEnabled());
+    EXPECT_FALSE(dlg.HeightEdit()->isEnabled());
+    EXPECT_TRUE(dlg.IterationsEdit()->isEnabled());
+    EXPECT_EQ(s.width, 400);
+    EXPECT_EQ(s.height, 300);
+    dlg.selectNameFilter("Bitmap (*.bmp)");
+    dlg.OnTypeChange();
+    EXPECT_TRUE(dlg.WidthEdit()->isEnabled());
+    EXPECT_EQ(dlg.WidthEdit()->text(), "400");
+}
+
+TEST_F(ExportDialogTest, FieldsTakeDigitsOnly)
+{
+    ExportSettings s{2, 800, 600, 7};
+    CFileExportDlg dlg(nullptr, &s);
+    dlg.IterationsEdit()->clear();
+    QTest::keyClicks(dlg.IterationsEdit(), "-1a2");
+    EXPECT_EQ(dlg.IterationsEdit()->text(), "12");
+}
+
+class ExportCommandTest : public ExportDialogTest {
+protected:
+    void SetUp() override
+    {
+        ExportDialogTest::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        renderer = std::make_unique<CFractalRenderer>();
+        renderer->SetCanvasSize(80, 60);
+        pattern.m_count = 2;
+        pattern.m_points[0] = PointF{-30.0f, 0.0f};
+        pattern.m_points[1] = PointF{0.0f, 20.0f};
+        pattern.m_points[2] = PointF{30.0f, 0.0f};
+        pattern.m_kneeFlags[0] = 0;
+        pattern.m_kneeFlags[1] = 0;
+        pattern.UpdateKnees();
+    }
+
+    // Runs the command with the dialog filled in as a user would and accepted.
+    QString Export(const QString& name, const QString& filter, const QString& iterations = {})
+    {
+        return RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
+            dlg.setDirectory(dir.path());
+            dlg.selectNameFilter(filter);
+            dlg.OnTypeChange();
+            dlg.selectFile(dir.filePath(name));
+            if (!iterations.isEmpty())
+                TypeAndLeave(dlg, dlg.IterationsEdit(), iterations);
+            dlg.accept();
+            return dlg.result() == QDialog::Accepted;
+        });
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<CFractalRenderer> renderer;
+    CPattern pattern;
+};
+
+TEST_F(ExportCommandTest, TheTypeDecidesTheExtensionAndTheFormat)
+{
+    EXPECT_EQ(Export("picture", "Bitmap (*.bmp)"), "Exported");
+    EXPECT_TRUE(QFile::exists(dir.filePath("picture.bmp")));
+    EXPECT_EQ(Export("drawing", "Adobe Illustrator (*.ai)"), "Exported");
+    EXPECT_TRUE(QFile::exists(dir.filePath("drawing.ai")));
+    EXPECT_EQ(Export("picture.png", "Bitmap (*.bmp)"), "Exported");
+    QFile png(dir.filePath("picture.png"));
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    EXPECT_EQ(png.read(2), "BM");
+
+    // The view is as it was.
+    EXPECT_EQ(renderer->m_nWidth, 80);
+    EXPECT_EQ(renderer->m_nHeight, 60);
+    EXPECT_EQ(renderer->m_nIterations, 7);
+    EXPECT_EQ(renderer->m_transform.m_scale, 1.0f);
+    EXPECT_EQ(renderer->m_bTimeLimit, 1);
+    EXPECT_FALSE(renderer->m_transform.m_flipY);
+}
+
+TEST_F(ExportCommandTest, CancelAndRefusalsWriteNothing)
+{
+    QString status = RunExportCommandDialog(nullptr, *renderer, pattern, [](CFileExportDlg& dlg) {
+        dlg.reject();
+        return false;
+    });
+    EXPECT_EQ(status, "Cancel");
+
+    // Iterations above 255 are refused in the dialog, which stays open.
+    bool warned = false;
+    QTimer::singleShot(0, [&warned] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            warned = box->text().contains("0 to 255");
+            box->accept();
+        }
+    });
+    bool refused = false;
+    RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
+        dlg.setDirectory(dir.path());
+        dlg.selectFile(dir.filePath("deep"));
+        TypeAndLeave(dlg, dlg.IterationsEdit(), "300");
+        dlg.accept();
+        refused = dlg.result() != QDialog::Accepted;
+        return false;
+    });
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(warned);
+    EXPECT_FALSE(QFile::exists(dir.filePath("deep.bmp")));
+
+    // A width of 0 fails as "Cancel" with nothing written and the view intact.
+    QString zero = RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
+        dlg.setDirectory(dir.path());
+        dlg.selectFile(dir.filePath("empty"));
+        TypeAndLeave(dlg, dlg.WidthEdit(), "0");
+        dlg.accept();
+        return dlg.result() == QDialog::Accepted;
+    });
+    EXPECT_EQ(zero, "Cancel");
+    EXPECT_FALSE(QFile::exists(dir.filePath("empty.bmp")));
+    EXPECT_EQ(renderer->m_nWidth, 80);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+TEST_F(ExportCommandTest, ACompletedNameThatExistsIsNotReplacedWithoutAsking)
+{
+    QFile old(dir.filePath("keep.bmp"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old contents");
+    old.close();
+
+    // Answer No to the question: the dialog stays open and the file keeps its contents.
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::No)->click();
+    });
+    QString status = Export("keep", "Bitmap (*.bmp)");
+    EXPECT_EQ(status, "Cancel");
+    QFile check(dir.filePath("keep.bmp"));
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), "old contents");
+    check.close();
+
+    // Answer Yes: replaced by the picture.
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(Export("keep", "Bitmap (*.bmp)"), "Exported");
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.read(2), "BM");
+}
+
+}  // namespace
