@@ -11,6 +11,8 @@
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
+// Documents are a few kilobytes; anything beyond this is not one (and /dev/zero never ends).
+constexpr size_t kMaxReadSize = size_t{256} << 20;
 
 std::string ErrnoText(int err)
 {
@@ -48,8 +50,14 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
     bytes.clear();
     char chunk[65536];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        if (bytes.size() + n > kMaxReadSize) {
+            std::fclose(f);
+            error = "the file is too large to be a document";
+            return false;
+        }
         bytes.append(chunk, n);
+    }
     bool failed = std::ferror(f) != 0;
     int err = errno;
     std::fclose(f);
@@ -156,6 +164,11 @@ bool CFile::Close()
         return false;
     Flush();
     if (!m_failed && std::fflush(m_file) != 0) {
+        m_failed = true;
+        m_error = ErrnoText(errno);
+    }
+    // On the disk before it replaces the old file, so a power cut leaves one or the other.
+    if (!m_failed && ::fsync(::fileno(m_file)) != 0 && errno != EINVAL) {
         m_failed = true;
         m_error = ErrnoText(errno);
     }

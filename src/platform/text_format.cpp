@@ -146,10 +146,17 @@ bool CScanner::ScanFloat(float& out)
         double wide = 0.0;
         auto wideResult = hex ? std::from_chars(first + 2, last, wide, std::chars_format::hex)
                               : std::from_chars(first, last, wide, std::chars_format::general);
-        if (wideResult.ec != std::errc() || std::fabs(wide) >= 1.0)
+        if (wideResult.ec == std::errc::result_out_of_range) {
+            // Beyond even a double: tiny when the exponent is negative, huge otherwise.
+            std::string_view number(first, static_cast<size_t>(wideResult.ptr - first));
+            size_t e = number.find_last_of(hex ? "pP" : "eE");
+            if (e == std::string_view::npos || e + 1 >= number.size() || number[e + 1] != '-')
+                return false;
+        } else if (wideResult.ec != std::errc() || std::fabs(wide) >= 1.0) {
             return false;
+        }
         value = 0.0f;
-        result = wideResult;
+        result = {wideResult.ptr, std::errc()};
     }
     if (result.ec != std::errc() || !std::isfinite(value))
         return false;
