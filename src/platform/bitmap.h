@@ -2,6 +2,7 @@
 // blue, green, red, 0 (the value 0x00RRGGBB on a little-endian machine).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

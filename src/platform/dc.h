@@ -64,4 +64,16 @@ private:
     // Work space of the polygon filler, kept between calls so filling allocates nothing
     // once it has grown to the canvas size.
     std::vector<uint8_t> m_edgeFlags;
+    // Position in the pen's dash or dot pattern along the current path: MoveTo and SelectPen
+    // restart it, LineTo carries it on so that a path of short segments keeps its pattern.
+    uint32_t m_penPhase = 0;
+
+    // Steps the pen from (x0, y0) towards (x1, y1), the end pixel excluded, drawing only the
+    // part inside the bitmap. phase is the pattern position of the first pixel; it comes back
+    // advanced by the length of the whole line, visible or not.
+    void PenSegment(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t& phase);
+    // Sets the pixels l..r-1 by t..b-1 that lie inside the bitmap.
+    void FillPixels(int64_t l, int64_t t, int64_t r, int64_t b, uint32_t pixel);
+    // Fills the interior of a closed polygon by the even-odd rule.
+    void FillPolygonEvenOdd(const POINT* points, int count, uint32_t pixel);
 };
