@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/zarnix4_app_qt.h"
+
 const char* const CAboutDlg::kVersionText = "Zarnix Version 4.0";
 const char* const CAboutDlg::kNoticeText = "1998-2024 the Zarnix 4 authors. Freeware.\n"
                                            "Home: the project's repository, see README.md";
@@ -49,6 +51,7 @@ QGridLayout* TabbedText(const QString& text)
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
+    InitZarnixResources();
     setObjectName(QStringLiteral("AboutDialog"));
     setWindowTitle(QStringLiteral("About Zarnix4"));
     setModal(true);

@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "app/zarnix4_app_qt.h"
+
 namespace {
 
 QByteArray ResourceBytes(const QString& name)
@@ -25,6 +27,7 @@ constexpr int kIconSizes[] = {16, 32, 48, 128, 256};
 CDesktopIntegration::CDesktopIntegration(QString dataHome, QString executable)
     : m_dataHome(std::move(dataHome)), m_executable(std::move(executable))
 {
+    InitZarnixResources();
 }
 
 QString CDesktopIntegration::DefaultDataHome()

@@ -92,6 +92,7 @@ QString CMainFrame::ToolTipText(uint32_t id)
 
 CMainFrame::CMainFrame(CZarnix4App* app, QWidget* parent) : QMainWindow(parent), m_pApp(app)
 {
+    InitZarnixResources();
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Zarnix 4"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/zarnix4.png")));

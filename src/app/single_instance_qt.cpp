@@ -52,19 +52,25 @@ bool CSingleInstance::HandOff(const QString& serverName, const QString& path, in
 
 bool CSingleInstance::Listen(const QString& serverName)
 {
+    // An editor that answers on that name already runs; listening would take the name from
+    // it (a private socket is put in place by renaming, which replaces a live one).
+    {
+        QLocalSocket probe;
+        probe.connectToServer(serverName);
+        if (probe.waitForConnected(500)) {
+            probe.disconnectFromServer();
+            return false;
+        }
+    }
     delete m_server;
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &CSingleInstance::OnNewConnection);
     if (m_server->listen(serverName))
         return true;
+    // Nobody answered, so what holds the name is a leftover of an editor that did not end
+    // cleanly: it is replaced.
     if (m_server->serverError() == QAbstractSocket::AddressInUseError) {
-        // Someone answers on that name: another editor runs. Otherwise the socket is a
-        // leftover of an editor that did not end cleanly, and is replaced.
-        QLocalSocket probe;
-        probe.connectToServer(serverName);
-        if (probe.waitForConnected(500))
-            return false;
         QLocalServer::removeServer(serverName);
         return m_server->listen(serverName);
     }

@@ -21,7 +21,19 @@ const char* const kFilter = "Zarnix Files (*.zarnix)";
 const char* const kExtension = "zarnix";
 }  // namespace
 
-CZarnix4App::CZarnix4App() = default;
+void InitZarnixResources()
+{
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(zarnix4);
+        return true;
+    }();
+    (void)registered;
+}
+
+CZarnix4App::CZarnix4App()
+{
+    InitZarnixResources();
+}
 
 CZarnix4App::~CZarnix4App()
 {

@@ -17,6 +17,10 @@ class CSingleInstance;
 class CZarnix4Doc;
 class CZarnix4View;
 
+// Registers the program's images and desktop files (res/zarnix4.qrc), which live in a
+// static library and so are not registered by themselves. Safe to call more than once.
+void InitZarnixResources();
+
 // Starts the editor with `file` open (a new document when empty); the process's exit status.
 int RunEditor(int argc, char** argv, const std::string& file);
 
