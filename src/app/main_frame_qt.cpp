@@ -115,7 +115,17 @@ CMainFrame::CMainFrame(CZarnix4App* app, QWidget* parent) : QMainWindow(parent),
     m_view->setFocus();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // The widgets below are destroyed by QWidget's destructor, after this frame's own part
+    // is gone; a field losing the focus or a menu closing then must not reach the frame.
+    for (QObject* sender : std::initializer_list<QObject*>{m_iterationBar, m_fileMenu, m_viewMenu, m_helpMenu}) {
+        if (sender != nullptr)
+            sender->disconnect(this);
+    }
+    if (m_view != nullptr)
+        m_view->SetFrame(nullptr);
+}
 
 QAction* CMainFrame::MakeAction(uint32_t id, const QString& text, const QKeySequence& shortcut)
 {

@@ -34,7 +34,10 @@ public:
     virtual void SetPointerPaneText(const QString& text) = 0;
 };
 
-class CZarnix4View : public QWidget, public CFractalRenderer, public IEditorHost {
+// The editor's host interface comes before the 4 MB renderer, so every polymorphic base
+// sits near the start of the object (the undefined-behaviour sanitizer cannot follow a
+// base class that lies more than 1 MB into an object).
+class CZarnix4View : public QWidget, public IEditorHost, public CFractalRenderer {
     Q_OBJECT
 public:
     // The view is about 4 MB: always create it with new.
