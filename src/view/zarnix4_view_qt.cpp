@@ -25,6 +25,8 @@ CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
     setMinimumSize(1, 1);
     m_pOwner = this;
     UpdateScreenSize();
+    // A screen plugged in later may be larger; the next recreated bitmap takes its size.
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this]() { UpdateScreenSize(); });
 }
 
 CZarnix4View::~CZarnix4View() = default;
