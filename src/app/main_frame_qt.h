@@ -73,7 +73,7 @@ public:
     void OnMenuSelect(uint32_t commandId);
     uint32_t OnSetMessageString(uint32_t stringId);
     // An explicit text in the message pane.
-    void SetMessageText(const QString& text);
+    void SetMessageText(const QString& text) override;
 
     // Rebuilds the recent-file entries of the File menu (most recent first).
     void SetRecentFiles(const QStringList& paths);

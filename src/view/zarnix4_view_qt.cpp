@@ -1,7 +1,11 @@
 #include "view/zarnix4_view_qt.h"
 
 #include <QCursor>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -14,7 +18,10 @@
 #include <cmath>
 
 #include "document/zarnix4_doc.h"
+#include "export/file_export_dlg_qt.h"
+#include "interaction/editor_resources_qt.h"
 #include "interaction/iteration_bar_rules.h"
+#include "platform/text_format.h"
 
 CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
 {
@@ -24,12 +31,27 @@ CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
     setMouseTracking(true);
     setMinimumSize(1, 1);
     m_pOwner = this;
+    m_cursors = MakeEditorCursors();
+    m_contextMenu = std::make_unique<CEditorContextMenu>();
+    for (uint8_t k = 0; k < 3; ++k) {
+        QMenu* menu = m_contextMenu->SubMenu(k);
+        connect(menu, &QMenu::triggered, this, [this](QAction* action) {
+            WindowProc(WM_COMMAND, action->data().toUInt(), 0);
+        });
+        // The first cursor request after the menu closes runs the hit test anew.
+        connect(menu, &QMenu::aboutToHide, this, [this]() {
+            QTimer::singleShot(0, this, [this]() {
+                if (underMouse())
+                    SendCursorRequest(HTCLIENT);
+            });
+        });
+    }
     UpdateScreenSize();
     // A screen plugged in later may be larger; the next recreated bitmap takes its size.
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this]() { UpdateScreenSize(); });
 }
 
-CZarnix4View::~CZarnix4View() = default;
+CZarnix4View::~CZarnix4View() = default;  // the context menu and dialog go with the view
 
 void CZarnix4View::UpdateScreenSize()
 {
@@ -90,6 +112,12 @@ QImage CZarnix4View::CanvasImage() const
 
 void CZarnix4View::paintEvent(QPaintEvent* event)
 {
+    if (m_bExporting) {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.drawImage(QPointF(0, 0), m_exportImage);
+        return;
+    }
     // A move to a screen of another pixel ratio changes the device size without a resize.
     UpdateCanvasSize();
     BeginDraw();
@@ -196,27 +224,257 @@ void CZarnix4View::OnToggleDisplay(uint32_t commandId)
 
 void CZarnix4View::OnFileExport()
 {
-    // The export dialog and writers hook in here.
+    if (m_pDocument == nullptr)
+        return;
+    // The canvas is the export's while it runs; the window keeps showing the view's picture.
+    m_exportImage = CanvasImage().copy();
+    m_bExporting = true;
+    const QString status = RunExportCommandDialog(this, *this, m_pDocument->m_pattern);
+    m_bExporting = false;
+    m_exportImage = QImage();
+    if (m_pFrame != nullptr)
+        m_pFrame->SetMessageText(status);
+    // A bitmap export leaves the canvas to be drawn anew; show the view's picture again.
+    if (m_bRedraw)
+        update();
+}
+
+uint32_t CZarnix4View::KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    uint32_t state = 0;
+    if (buttons & Qt::LeftButton)
+        state |= MK_LBUTTON;
+    if (buttons & Qt::RightButton)
+        state |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton)
+        state |= MK_MBUTTON;
+    if (modifiers & Qt::ShiftModifier)
+        state |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        state |= MK_CONTROL;
+    return state;
+}
+
+// Messages carry a client position in device pixels as two signed 16-bit halves, as the
+// classic window messages do: x in the low and y in the high half.
+namespace {
+
+int64_t PackPosition(POINT p)
+{
+    auto clamp16 = [](int32_t v) { return static_cast<uint16_t>(static_cast<int16_t>(std::clamp(v, -32768, 32767))); };
+    return static_cast<int64_t>(clamp16(p.x)) | (static_cast<int64_t>(clamp16(p.y)) << 16);
+}
+
+POINT UnpackPosition(int64_t lParam)
+{
+    return POINT{static_cast<int16_t>(lParam & 0xFFFF), static_cast<int16_t>((lParam >> 16) & 0xFFFF)};
+}
+
+}  // namespace
+
+bool CZarnix4View::FinishMessage(uint32_t result)
+{
+    if (result == 0)
+        return false;
+    if (result & RESULT_REDRAW)
+        Redraw();
+    return true;
+}
+
+void CZarnix4View::ShowPointerPosition()
+{
+    if (m_pFrame == nullptr)
+        return;
+    std::string text = FormatFixed(m_pointer.x, 3);
+    text += "  ";
+    text += FormatFixed(m_pointer.y, 3);
+    m_pFrame->SetPointerPaneText(QString::fromStdString(text));
+}
+
+void CZarnix4View::SendCursorRequest(uint32_t hitCode)
+{
+    WindowProc(WM_SETCURSOR, 0, hitCode);
 }
 
 int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lParam)
 {
-    Q_UNUSED(lParam);
-    if (message != WM_COMMAND || m_pDocument == nullptr)
+    if (m_pDocument == nullptr)
         return 0;
-    switch (LOWORD(wParam)) {
-    case ID_VIEW_SET_DEFAULT:
-        // The current view becomes the pattern's own coordinates and the default view.
-        m_transform.BakeIntoPoints(m_pDocument->m_pattern, m_pDocument->m_pattern.m_count);
-        Redraw();
+    CPattern& pattern = m_pDocument->m_pattern;
+    switch (message) {
+    case WM_SETCURSOR: {
+        m_lastCursorHitCode = static_cast<uint32_t>(lParam & 0xFFFF);
+        if (m_lastCursorHitCode != HTCLIENT)
+            return 0;
+        if (m_bHitRefreshPending) {
+            m_bHitRefreshPending = false;
+            const POINT p = ClientToDevice(mapFromGlobal(QCursor::pos().toPointF()));
+            TakePointerPosition(p.x, p.y);
+            UpdateHit(pattern);
+            ShowPointerPosition();
+        }
+        UpdateCursor();
+        ShowCursor(m_cursorIndex);
         return 1;
-    case ID_VIEW_RESTORE_DEFAULT:
-        m_transform.Reset();
-        Redraw();
-        return 1;
+    }
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        if (wParam != VK_CONTROL)
+            return 0;
+        m_bCtrl = message == WM_KEYDOWN;
+        if (m_lastCursorHitCode == HTCLIENT) {
+            UpdateCursor();
+            ShowCursor(m_cursorIndex);
+        }
+        return 0;
+    case WM_COMMAND: {
+        if (HIWORD(wParam) != 0)
+            return 0;
+        const uint32_t id = LOWORD(wParam);
+        switch (id) {
+        case ID_KNEE_REVERSE:
+        case ID_KNEE_MIRROR:
+        case ID_KNEE_HIDE:
+        case ID_POINT_REMOVE:
+        case ID_POINT_ADD:
+        case ID_POINT_SET_COORDINATE:
+        case ID_VIEW_SET_DEFAULT:
+        case ID_KNEE_STATIC:
+            return FinishMessage(OnEditEvent(WM_COMMAND, id, pattern)) ? 1 : 0;
+        case ID_VIEW_RESTORE_DEFAULT:
+            return FinishMessage(OnNavigateEvent(WM_COMMAND, id)) ? 1 : 0;
+        default:
+            return 0;
+        }
+    }
+    case WM_MOUSEMOVE: {
+        const auto code = static_cast<uint32_t>(wParam);
+        const POINT p = UnpackPosition(lParam);
+        uint32_t result;
+        if (code & MK_MBUTTON) {
+            m_lastClient = p;
+            return FinishMessage(OnNavigateEvent(WM_MOUSEMOVE, code)) ? 1 : 0;
+        }
+        TakePointerPosition(p.x, p.y);
+        if (code & MK_LBUTTON) {
+            result = OnEditEvent(WM_MOUSEMOVE, code, pattern);
+        } else {
+            UpdateHit(pattern);
+            result = RESULT_HANDLED;
+        }
+        ShowPointerPosition();
+        return FinishMessage(result) ? 1 : 0;
+    }
+    case WM_LBUTTONDOWN: {
+        const uint32_t result = OnEditEvent(WM_LBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern);
+        if (result & RESULT_REDRAW) {
+            UpdateHit(pattern);
+            UpdateCursor();
+            ShowCursor(m_cursorIndex);
+        }
+        return FinishMessage(result) ? 1 : 0;
+    }
+    case WM_RBUTTONDOWN: {
+        const POINT p = UnpackPosition(lParam);
+        TakePointerPosition(p.x, p.y);
+        m_lastClient = p;
+        UpdateHit(pattern);
+        return FinishMessage(OnEditEvent(WM_RBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern)) ? 1 : 0;
+    }
+    case WM_MBUTTONDOWN:
+        m_lastClient = UnpackPosition(lParam);
+        return FinishMessage(OnNavigateEvent(WM_MBUTTONDOWN, static_cast<uint32_t>(wParam) + 256)) ? 1 : 0;
+    case WM_MOUSEWHEEL: {
+        // The position has been converted to client pixels already.
+        const POINT p = UnpackPosition(lParam);
+        TakePointerPosition(p.x, p.y);
+        return FinishMessage(OnNavigateEvent(WM_MOUSEWHEEL, wParam)) ? 1 : 0;
+    }
     default:
         return 0;
     }
+}
+
+void CZarnix4View::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    SendCursorRequest(HTCLIENT);
+}
+
+void CZarnix4View::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    SendCursorRequest(0);  // nowhere over the client area
+}
+
+void CZarnix4View::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    // A Ctrl released while another window had the keys would otherwise stay held.
+    if (m_bCtrl)
+        WindowProc(WM_KEYUP, VK_CONTROL, 0);
+}
+
+void CZarnix4View::mousePressEvent(QMouseEvent* event)
+{
+    const POINT p = ClientToDevice(event->position());
+    const uint64_t state = KeyState(event->buttons(), event->modifiers());
+    uint32_t message = 0;
+    switch (event->button()) {
+    case Qt::LeftButton: message = WM_LBUTTONDOWN; break;
+    case Qt::RightButton: message = WM_RBUTTONDOWN; break;
+    case Qt::MiddleButton: message = WM_MBUTTONDOWN; break;
+    default: break;
+    }
+    if (message == 0 || WindowProc(message, state, PackPosition(p)) == 0)
+        QWidget::mousePressEvent(event);
+}
+
+// A drag ends with the first move that no longer carries the button; releases need nothing.
+void CZarnix4View::mouseReleaseEvent(QMouseEvent* event) { QWidget::mouseReleaseEvent(event); }
+
+void CZarnix4View::mouseMoveEvent(QMouseEvent* event)
+{
+    // The cursor request comes first, as the system sends it before the move; a second one
+    // after the move shows the cursor of the new hit state at once.
+    SendCursorRequest(HTCLIENT);
+    const POINT p = ClientToDevice(event->position());
+    if (WindowProc(WM_MOUSEMOVE, KeyState(event->buttons(), event->modifiers()), PackPosition(p)) == 0)
+        QWidget::mouseMoveEvent(event);
+    SendCursorRequest(HTCLIENT);
+}
+
+// A quick second click acts as a second press: each click on a knee steps it once more.
+void CZarnix4View::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+
+void CZarnix4View::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    const POINT p = ClientToDevice(event->position());
+    const uint64_t wParam = (static_cast<uint64_t>(static_cast<uint16_t>(static_cast<int16_t>(std::clamp(delta, -32768, 32767)))) << 16) |
+                            KeyState(event->buttons(), event->modifiers());
+    if (WindowProc(WM_MOUSEWHEEL, wParam, PackPosition(p)) == 0)
+        QWidget::wheelEvent(event);
+    else
+        event->accept();
+}
+
+void CZarnix4View::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Control)
+        WindowProc(WM_KEYDOWN, VK_CONTROL, 0);
+    QWidget::keyPressEvent(event);
+}
+
+void CZarnix4View::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Control)
+        WindowProc(WM_KEYUP, VK_CONTROL, 0);
+    QWidget::keyReleaseEvent(event);
 }
 
 int32_t* CZarnix4View::FieldValue(int fieldId)
@@ -267,35 +525,26 @@ void CZarnix4View::OnHScroll(int position)
 
 void CZarnix4View::ShowCursor(uint8_t index)
 {
-    switch (index) {
-    case CURSOR_ADD:
-    case CURSOR_REMOVE: setCursor(Qt::CrossCursor); break;
-    case CURSOR_MOVE: setCursor(Qt::SizeAllCursor); break;
-    case CURSOR_KNEE: setCursor(Qt::PointingHandCursor); break;
-    default: setCursor(Qt::ArrowCursor); break;
-    }
+    setCursor(EditorCursor(index));
 }
 
 void CZarnix4View::TrackContextMenu(uint8_t subMenu, uint8_t kneeFlags, POINT client)
 {
-    // The context menus come with the pointer editing.
-    Q_UNUSED(subMenu);
-    Q_UNUSED(kneeFlags);
-    Q_UNUSED(client);
+    QMenu* menu = m_contextMenu->SubMenu(subMenu);
+    if (menu == nullptr)
+        return;
+    if (subMenu == HIT_KNEE)
+        m_contextMenu->SetKneeChecks(kneeFlags);
+    const qreal ratio = devicePixelRatioF();
+    menu->popup(mapToGlobal(QPointF(client.x / ratio, client.y / ratio)).toPoint());
 }
 
 bool CZarnix4View::RunSetCoordinateDialog(CPattern& pattern, int index)
 {
-    // The Set Coordinate dialog comes with the pointer editing.
-    Q_UNUSED(pattern);
-    Q_UNUSED(index);
-    return false;
+    if (!m_setCoordinateDlg)
+        m_setCoordinateDlg = new CSetCoordinateDlg(window());
+    m_setCoordinateDlg->SetTarget(&pattern, index);
+    const bool confirmed = m_setCoordinateDlg->exec() == QDialog::Accepted;
+    m_setCoordinateDlg->SetTarget(nullptr, 0);
+    return confirmed;
 }
-
-void CZarnix4View::mousePressEvent(QMouseEvent* event) { QWidget::mousePressEvent(event); }
-void CZarnix4View::mouseReleaseEvent(QMouseEvent* event) { QWidget::mouseReleaseEvent(event); }
-void CZarnix4View::mouseMoveEvent(QMouseEvent* event) { QWidget::mouseMoveEvent(event); }
-void CZarnix4View::mouseDoubleClickEvent(QMouseEvent* event) { QWidget::mouseDoubleClickEvent(event); }
-void CZarnix4View::wheelEvent(QWheelEvent* event) { QWidget::wheelEvent(event); }
-void CZarnix4View::keyPressEvent(QKeyEvent* event) { QWidget::keyPressEvent(event); }
-void CZarnix4View::keyReleaseEvent(QKeyEvent* event) { QWidget::keyReleaseEvent(event); }

@@ -3,15 +3,21 @@
 // and regenerates it first only when the redraw flag is set.
 #pragma once
 
+#include <QCursor>
+#include <QImage>
+#include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 
 #include "interaction/pattern_editor.h"
 #include "view/fractal_renderer.h"
 
+class CEditorContextMenu;
+class CSetCoordinateDlg;
 class CZarnix4Doc;
-class QImage;
 
 // Command ids that reach the view.
 constexpr uint32_t ID_VIEW_SHOW_PATTERN = 32778;
@@ -32,6 +38,8 @@ public:
     virtual void SetCommandChecked(uint32_t commandId, bool checked) = 0;
     // The text of the status bar's second pane (the pointer position).
     virtual void SetPointerPaneText(const QString& text) = 0;
+    // The text of the status bar's message pane (the outcome of an export).
+    virtual void SetMessageText(const QString& text) { Q_UNUSED(text); }
 };
 
 // The editor's host interface comes before the 4 MB renderer, so every polymorphic base
@@ -83,7 +91,14 @@ public:
     // The largest screen's size in device pixels; the canvas bitmap is made at least this big.
     void UpdateScreenSize();
 
-    // IEditorHost. The pointer editing fills these in; until then they are minimal.
+    // The status pane text of the pointer position: "%.3f  %.3f".
+    void ShowPointerPosition();
+    // The context menu of the pointer editor; its chosen command comes back as a command.
+    CEditorContextMenu& ContextMenu() const { return *m_contextMenu; }
+    // The cursor the view shows for an editor cursor index.
+    const QCursor& EditorCursor(uint8_t index) const { return m_cursors[index < 5 ? index : 0]; }
+
+    // IEditorHost.
     void ShowCursor(uint8_t index) override;
     void TrackContextMenu(uint8_t subMenu, uint8_t kneeFlags, POINT client) override;
     bool RunSetCoordinateDialog(CPattern& pattern, int index) override;
@@ -98,8 +113,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-    // Pointer and keyboard input. The pointer editor turns these into pattern edits and
-    // navigation; here they only reach the base class.
+    // Pointer and keyboard input, turned into the editor's messages and codes.
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -111,6 +128,12 @@ protected:
     IViewFrame* Frame() const { return m_pFrame; }
 
 private:
+    // The key-state bits of a mouse message from Qt's buttons and modifiers.
+    static uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    // The result bits of a handler: 0 lets the message go on; the redraw bit repaints.
+    bool FinishMessage(uint32_t result);
+    // A cursor request over the client area (or elsewhere, for hitCode other than 1).
+    void SendCursorRequest(uint32_t hitCode);
     int32_t* FieldValue(int fieldId);
     void UpdateCanvasSize();
     void ShowSwitches();
@@ -119,4 +142,12 @@ private:
     IViewFrame* m_pFrame = nullptr;
     uint8_t m_bFirstUpdate = 1;
     int m_nSceneCount = 0;
+    std::array<QCursor, 5> m_cursors;
+    std::unique_ptr<CEditorContextMenu> m_contextMenu;
+    // Made at first use as a child of the main window, over which it opens; Qt deletes it.
+    QPointer<CSetCoordinateDlg> m_setCoordinateDlg;
+    // While an export runs the canvas holds the export's picture; paints show this copy of
+    // the view's picture instead.
+    bool m_bExporting = false;
+    QImage m_exportImage;
 };

@@ -15,18 +15,14 @@
 
 #include <memory>
 
+#include "gui_test_support.h"
 #include "view/fractal_renderer.h"
 
 namespace {
 
 void EnsureApplication()
 {
-    if (QApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "test_gui";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    gui_test::App();
 }
 
 // Types into an edit and moves the focus on, as a user leaving the field does.
