@@ -402,32 +402,42 @@ TEST_F(EditingTest, ALongExportCanBeCancelledAndLeavesNoFile)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     bool progressShown = false;
-    // 3^16 points of Illustrator text: far longer than the half second before progress shows.
+    bool repaintedWithoutScene = false;
+    // 3^16 points of Illustrator text, at another size than the view's (which asks the view
+    // for a new picture): far longer than the half second before the progress shows.
     gui_test::OnNextModal([&](QWidget* modal) {
         auto* dlg = qobject_cast<CFileExportDlg*>(modal);
         ASSERT_NE(dlg, nullptr);
         dlg->setDirectory(dir.path());
-        dlg->selectNameFilter(QStringLiteral("Adobe Illustrator (*.ai)"));
-        dlg->OnTypeChange();
         dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("long"));
         dlg->IterationsEdit()->setText(QStringLiteral("16"));
         dlg->OnPaneCommand(WM_COMMAND, (static_cast<uint64_t>(EN_KILLFOCUS) << 16) | IDC_EXPORT_ITERATIONS);
+        dlg->WidthEdit()->setText(QStringLiteral("1000"));
+        dlg->OnPaneCommand(WM_COMMAND, (static_cast<uint64_t>(EN_KILLFOCUS) << 16) | IDC_EXPORT_WIDTH);
+        dlg->selectNameFilter(QStringLiteral("Adobe Illustrator (*.ai)"));
+        dlg->OnTypeChange();
         dlg->accept();
         // Then the progress dialog: cancel it once it is up.
         gui_test::OnNextModal([&](QWidget* progress) {
             if (auto* bar = qobject_cast<QProgressDialog*>(progress)) {
                 progressShown = true;
+                // The window repaints meanwhile, from the picture it had, without
+                // regenerating into the canvas the export is using.
+                const int scenes = view->SceneCount();
+                view->repaint();
+                repaintedWithoutScene = view->SceneCount() == scenes;
                 bar->cancel();
             }
         });
     });
     frame->OnCommand(ID_FILE_EXPORT);
     EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(repaintedWithoutScene);
     EXPECT_EQ(Pane0(), "Cancel");
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_EQ(view->m_nIterations, 7);
-    EXPECT_EQ(view->m_bIllustrator, 0);
     EXPECT_EQ(view->m_pProgress, nullptr);
+    EXPECT_EQ(view->m_bIllustrator, 0);
 }
 
 }  // namespace
