@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QTimer>
 
 #include "app/about_dlg_qt.h"
 #include "app/desktop_integration_qt.h"
@@ -237,8 +238,17 @@ bool CZarnix4App::StartSingleInstanceServer(const QString& serverName)
 {
     m_singleInstance = std::make_unique<CSingleInstance>();
     connect(m_singleInstance.get(), &CSingleInstance::fileReceived, this,
-            [this](const QString& path) { OpenDocumentFile(path); });
+            [this](const QString& path) { OpenWhenIdle(path); });
     return m_singleInstance->Listen(serverName);
+}
+
+void CZarnix4App::OpenWhenIdle(const QString& path)
+{
+    if (QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr) {
+        QTimer::singleShot(200, this, [this, path]() { OpenWhenIdle(path); });
+        return;
+    }
+    OpenDocumentFile(path);
 }
 
 int RunEditor(int argc, char** argv, const std::string& file)

@@ -61,6 +61,9 @@ public:
 
     // Listens for files handed over by later starts of the program.
     bool StartSingleInstanceServer(const QString& serverName);
+    // Opens a file handed over by a later start, once no dialog or menu is open: a document
+    // must not change under the Set Coordinate dialog or an export in progress.
+    void OpenWhenIdle(const QString& path);
 
 private:
     void ShowError(const QString& action, const QString& path, const QString& reason);

@@ -1,6 +1,7 @@
 // Editing on the picture, driven by mouse, wheel and key events sent to the real view.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressDialog>
@@ -438,6 +439,22 @@ TEST_F(EditingTest, ALongExportCanBeCancelledAndLeavesNoFile)
     EXPECT_EQ(view->m_nIterations, 7);
     EXPECT_EQ(view->m_pProgress, nullptr);
     EXPECT_EQ(view->m_bIllustrator, 0);
+}
+
+TEST_F(EditingTest, AFileHandedOverWaitsUntilNoDialogIsOpen)
+{
+    const QString path = gui_test::WriteFile(QStringLiteral("handed.zarnix"),
+                                             "ZARNIX4\r\n2\r\n-1 0\r\n0 1\r\n1 0\r\n0\r\n0\r\n");
+    QDialog modal(frame);
+    modal.setModal(true);
+    modal.show();
+    ASSERT_TRUE(gui_test::WaitFor([&] { return QApplication::activeModalWidget() == &modal; }));
+    m_app->OpenWhenIdle(path);
+    QTest::qWait(300);
+    EXPECT_EQ(Pattern().m_count, 3);  // not while the dialog is up
+    modal.reject();
+    EXPECT_TRUE(gui_test::WaitFor([&] { return Pattern().m_count == 2; }));
+    EXPECT_EQ(Pattern().m_points[1], (PointF{0.0f, 1.0f}));
 }
 
 }  // namespace
