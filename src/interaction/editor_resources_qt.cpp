@@ -80,6 +80,17 @@ void DrawOpposedArrows(QPainter& p)
     p.drawPath(lower);
 }
 
+// The arrow with a boxed plus or minus beside it; the hot spot is the arrow's tip.
+QCursor ArrowWithSign(bool plus)
+{
+    return DrawnCursor(6, 5, [plus](QPainter& p) {
+        p.translate(6, 5);
+        DrawArrow(p);
+        p.translate(-6, -5);
+        DrawSign(p, plus);
+    });
+}
+
 QAction* AddCommand(QMenu* menu, const QString& text, uint32_t id)
 {
     QAction* action = menu->addAction(text);
@@ -93,18 +104,8 @@ std::array<QCursor, 5> MakeEditorCursors()
 {
     return {
         QCursor(Qt::ArrowCursor),
-        DrawnCursor(6, 5, [](QPainter& p) {
-            p.translate(6, 5);
-            DrawArrow(p);
-            p.translate(-6, -5);
-            DrawSign(p, true);
-        }),
-        DrawnCursor(6, 5, [](QPainter& p) {
-            p.translate(6, 5);
-            DrawArrow(p);
-            p.translate(-6, -5);
-            DrawSign(p, false);
-        }),
+        ArrowWithSign(true),
+        ArrowWithSign(false),
         QCursor(Qt::SizeAllCursor),
         DrawnCursor(15, 15, DrawOpposedArrows),
     };

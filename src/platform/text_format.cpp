@@ -78,15 +78,19 @@ bool CScanner::MatchLiteral(std::string_view word)
     return true;
 }
 
-bool CScanner::ScanInt(int32_t& out)
+bool CScanner::SkipSpaceAndSign(size_t& p)
 {
     SkipSpace();
-    size_t p = m_pos;
-    bool negative = false;
-    if (p < m_text.size() && (m_text[p] == '+' || m_text[p] == '-')) {
-        negative = m_text[p] == '-';
-        ++p;
-    }
+    p = m_pos;
+    if (p < m_text.size() && (m_text[p] == '+' || m_text[p] == '-'))
+        return m_text[p++] == '-';
+    return false;
+}
+
+bool CScanner::ScanInt(int32_t& out)
+{
+    size_t p = 0;
+    const bool negative = SkipSpaceAndSign(p);
     if (p >= m_text.size() || !IsDigit(m_text[p]))
         return false;
     // Accumulate in 64 bits, saturating as strtol would on a 64-bit long.
@@ -102,9 +106,8 @@ bool CScanner::ScanInt(int32_t& out)
     int64_t value;
     constexpr uint64_t kMaxPositive = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
     if (negative) {
-        value = (overflow || magnitude > kMaxPositive + 1) ? std::numeric_limits<int64_t>::min()
-              : magnitude == kMaxPositive + 1             ? std::numeric_limits<int64_t>::min()
-                                                          : -static_cast<int64_t>(magnitude);
+        value = (overflow || magnitude > kMaxPositive) ? std::numeric_limits<int64_t>::min()
+                                                       : -static_cast<int64_t>(magnitude);
     } else {
         value = (overflow || magnitude > kMaxPositive) ? std::numeric_limits<int64_t>::max()
                                                        : static_cast<int64_t>(magnitude);
@@ -117,13 +120,8 @@ bool CScanner::ScanInt(int32_t& out)
 
 bool CScanner::ScanFloat(float& out)
 {
-    SkipSpace();
-    size_t p = m_pos;
-    bool negative = false;
-    if (p < m_text.size() && (m_text[p] == '+' || m_text[p] == '-')) {
-        negative = m_text[p] == '-';
-        ++p;
-    }
+    size_t p = 0;
+    const bool negative = SkipSpaceAndSign(p);
     std::string_view rest = m_text.substr(p);
     float value = 0.0f;
     const char* first = rest.data();

@@ -44,6 +44,9 @@ public:
     std::string_view Rest() const { return m_text.substr(m_pos); }
 
 private:
+    // Skips white space and an optional sign; `p` is left after the sign. True for '-'.
+    bool SkipSpaceAndSign(size_t& p);
+
     std::string_view m_text;
     size_t m_pos = 0;
 };
