@@ -22,25 +22,6 @@ int64_t PixelSpan(int32_t a, int32_t b)
     return d < 0 ? -d : d;
 }
 
-// The view transform's mapping of a pattern point to a pixel, written out here so that the
-// generator's inner loop does not pay for a call per point. It gives exactly the pixels of
-// CViewTransform::WorldToScreen: the offset from the centre is rounded by adding 0.5 and
-// truncating toward zero, and kept within +-2^30 pixels (0 for a NaN).
-inline POINT ToScreen(const CViewTransform& t, PointF p)
-{
-    constexpr double kMaxOffset = 1073741824.0;
-    auto round = [](float v) {
-        double r = static_cast<double>(v) + 0.5;
-        if (!(r > -kMaxOffset))
-            r = std::isnan(r) ? 0.0 : -kMaxOffset;
-        else if (r > kMaxOffset)
-            r = kMaxOffset;
-        return static_cast<int32_t>(r);
-    };
-    const int32_t ox = round((p.x - t.m_origin.x) * t.m_scale);
-    const int32_t oy = round(-(p.y - t.m_origin.y) * t.m_scale);
-    return POINT{t.m_center.x + ox, t.m_flipY ? t.m_center.y - oy : t.m_center.y + oy};
-}
 
 }  // namespace
 
@@ -114,7 +95,7 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
                 return false;
             WritePathPoint(&start, EMIT_START);
         } else {
-            const POINT p = ToScreen(m_transform, start);
+            const POINT p = m_transform.WorldToScreen(start);
             EmitPoint(p, PtInRect(&m_rcClient, p), EMIT_START);
         }
     }
@@ -163,7 +144,7 @@ bool CFractalRenderer::GenerateIllustratorSegment(PointF start, PointF end, uint
 // for the children that are subdivided in turn.
 inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
 {
-    const POINT p = ToScreen(m_transform, end);
+    const POINT p = m_transform.WorldToScreen(end);
     const bool inside = PtInRect(&m_rcClient, p);
 
     // A hidden knee is a gap and a static knee a straight line, at any depth.
@@ -346,7 +327,7 @@ void CFractalRenderer::CloseFill(const CPattern& pattern)
         if (m_bIllustrator)
             WritePathPoint(&point, EMIT_LINE);
         else
-            EmitPoint(ToScreen(m_transform, point), false, EMIT_LINE);
+            EmitPoint(m_transform.WorldToScreen(point), false, EMIT_LINE);
     };
     emit(crossing[f]);
     int k = edges[f];

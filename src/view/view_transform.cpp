@@ -9,37 +9,10 @@
 PointF CViewTransform::s_panOrigin{0.0f, 0.0f};
 PointF CViewTransform::s_panAnchor{0.0f, 0.0f};
 
-namespace {
-
-// Offsets are kept within +-2^30 pixels before they become integers: such pixels lie far
-// outside any canvas, and the centre added to them cannot overflow.
-constexpr double kMaxOffset = 1073741824.0;
-
-int32_t RoundOffset(float v)
-{
-    double r = static_cast<double>(v) + 0.5;
-    if (!(r > -kMaxOffset))  // also catches NaN
-        r = std::isnan(r) ? 0.0 : -kMaxOffset;
-    else if (r > kMaxOffset)
-        r = kMaxOffset;
-    return static_cast<int32_t>(r);  // toward zero
-}
-
-}  // namespace
-
 void CViewTransform::Reset()
 {
     m_origin = PointF{0.0f, 0.0f};
     m_scale = 1.0f;
-}
-
-POINT CViewTransform::WorldToScreen(float x, float y) const
-{
-    float vx = (x - m_origin.x) * m_scale;
-    float vy = -(y - m_origin.y) * m_scale;
-    int32_t ox = RoundOffset(vx);
-    int32_t oy = RoundOffset(vy);
-    return POINT{m_center.x + ox, m_flipY ? m_center.y - oy : m_center.y + oy};
 }
 
 PointF CViewTransform::ScreenToWorld(int32_t px, int32_t py) const

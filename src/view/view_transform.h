@@ -2,6 +2,7 @@
 // changes it: pan, zoom about a point, reset to the default view, bake the view into the points.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "document/point_f.h"
@@ -22,7 +23,13 @@ public:
     static constexpr float kMaxScale = 1e9f;
 
     void Reset();
-    POINT WorldToScreen(float x, float y) const;
+    // Inline: the generator maps every point it produces through it.
+    POINT WorldToScreen(float x, float y) const
+    {
+        const int32_t ox = RoundOffset((x - m_origin.x) * m_scale);
+        const int32_t oy = RoundOffset(-(y - m_origin.y) * m_scale);
+        return POINT{m_center.x + ox, m_flipY ? m_center.y - oy : m_center.y + oy};
+    }
     POINT WorldToScreen(PointF p) const { return WorldToScreen(p.x, p.y); }
     PointF ScreenToWorld(int32_t x, int32_t y) const;
     PointF ScreenToWorld(POINT p) const { return ScreenToWorld(p.x, p.y); }
@@ -38,6 +45,20 @@ public:
     void BakeIntoPoints(CPattern& pattern, int n);
 
     void Serialize(CArchive& ar);
+
+    // A pixel offset from the centre: v + 0.5 truncated toward zero. Offsets are kept within
+    // +-2^30 pixels before they become integers (such pixels lie far outside any canvas, and
+    // the centre added to them cannot overflow); NaN gives 0.
+    static int32_t RoundOffset(float v)
+    {
+        constexpr double kMaxOffset = 1073741824.0;
+        double r = static_cast<double>(v) + 0.5;
+        if (!(r > -kMaxOffset))
+            r = std::isnan(r) ? 0.0 : -kMaxOffset;
+        else if (r > kMaxOffset)
+            r = kMaxOffset;
+        return static_cast<int32_t>(r);
+    }
 
     // The program-wide pan state, exposed for tests.
     static PointF s_panOrigin;
