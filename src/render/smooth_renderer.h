@@ -1,0 +1,33 @@
+// The antialiased picture: the scene a renderer is set up for, drawn with coverage-based
+// antialiasing in a CRenderStyle into an 8-bit RGBA image, and that image written as PNG.
+// Used by the PNG export, the clipboard and the window's Smooth Drawing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/render_style.h"
+
+class CFractalRenderer;
+class CPattern;
+
+// Rows top first, 4 bytes a pixel: red, green, blue, alpha (straight, not premultiplied).
+struct CRgbaImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// Draws what `renderer` would draw with DrawScene (its canvas size, view transform,
+// iterations, detail, time limit, fill and show switches, export progress) antialiased in
+// `style` into `image`, which is resized to the canvas size. False when the drawing was
+// cancelled by the renderer's progress object or could not be made (then `error` says why).
+bool DrawSmoothScene(CFractalRenderer& renderer, const CPattern& pattern, const CRenderStyle& style,
+                     CRgbaImage* image, std::string* error);
+
+// Writes `image` as a PNG file (through a temporary file beside it, renamed when complete).
+bool WritePng(const CRgbaImage& image, const std::string& fileName, std::string* error);
+
+// The PNG file's bytes, for the clipboard.
+bool EncodePng(const CRgbaImage& image, std::vector<uint8_t>* bytes, std::string* error);
