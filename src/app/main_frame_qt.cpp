@@ -38,6 +38,8 @@ constexpr CommandString kCommandStrings[] = {
     {ID_FILE_SAVE_AS, "Save the active document with a new name\nSave As"},
     {ID_FILE_EXPORT, "Export the active document\nExport"},
     {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
+    {ID_EDIT_UNDO, "Undo the last action\nUndo"},
+    {ID_EDIT_REDO, "Redo the previously undone action\nRedo"},
     {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
     {ID_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar"},
     {ID_VIEW_SHOW_PATTERN, "Show or hide the pattern of fractal\nToggle Pattern"},
@@ -119,12 +121,14 @@ CMainFrame::~CMainFrame()
 {
     // The widgets below are destroyed by QWidget's destructor, after this frame's own part
     // is gone; a field losing the focus or a menu closing then must not reach the frame.
-    for (QObject* sender : std::initializer_list<QObject*>{m_iterationBar, m_fileMenu, m_viewMenu, m_helpMenu}) {
+    for (QObject* sender : std::initializer_list<QObject*>{m_iterationBar, m_fileMenu, m_editMenu, m_viewMenu, m_helpMenu}) {
         if (sender != nullptr)
             sender->disconnect(this);
     }
-    if (m_view != nullptr)
+    if (m_view != nullptr) {
+        m_view->History().disconnect(this);
         m_view->SetFrame(nullptr);
+    }
 }
 
 QAction* CMainFrame::MakeAction(uint32_t id, const QString& text, const QKeySequence& shortcut)
@@ -160,6 +164,13 @@ void CMainFrame::CreateMenus()
     m_recentSeparator = m_fileMenu->addSeparator();
     m_fileMenu->addAction(MakeAction(ID_APP_EXIT, QStringLiteral("E&xit")));
 
+    m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    m_editMenu->addAction(MakeAction(ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"), QKeySequence(Qt::CTRL | Qt::Key_Z)));
+    m_editMenu->addAction(MakeAction(ID_EDIT_REDO, QStringLiteral("&Redo\tCtrl+Y"), QKeySequence(Qt::CTRL | Qt::Key_Y)));
+    Action(ID_EDIT_REDO)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(&m_view->History(), &CEditHistory::stepsChanged, this, &CMainFrame::UpdateUndoRedo);
+    UpdateUndoRedo();
+
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_viewMenu->addAction(MakeAction(ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar")));
     m_viewMenu->addAction(MakeAction(ID_VIEW_ITERATION_BAR, QStringLiteral("&Iteration Bar")));
@@ -185,7 +196,7 @@ void CMainFrame::CreateMenus()
     Action(ID_VIEW_SHOW_PATTERN)->setChecked(true);
     Action(ID_VIEW_SHOW_FRACTAL)->setChecked(true);
 
-    for (QMenu* menu : {m_fileMenu, m_viewMenu, m_helpMenu})
+    for (QMenu* menu : {m_fileMenu, m_editMenu, m_viewMenu, m_helpMenu})
         WatchMenu(menu);
     connect(m_viewMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateBarChecks);
 }
@@ -298,6 +309,8 @@ bool CMainFrame::OnFrameCommand(uint32_t commandId)
     case ID_VIEW_STATUS_BAR: OnToggleStatusBar(); return true;
     case ID_VIEW_ITERATION_BAR: OnToggleIterationBar(); return true;
     case ID_VIEW_FULL_SCREEN: OnFullScreen(); return true;
+    case ID_EDIT_UNDO: m_view->History().Undo(); return true;
+    case ID_EDIT_REDO: m_view->History().Redo(); return true;
     default: return false;
     }
 }
@@ -338,6 +351,20 @@ void CMainFrame::OnFullScreen()
     else
         showNormal();
     Action(ID_VIEW_FULL_SCREEN)->setChecked(m_bFullScreen);
+}
+
+void CMainFrame::UpdateUndoRedo()
+{
+    const CEditHistory& history = m_view->History();
+    QAction* undo = Action(ID_EDIT_UNDO);
+    QAction* redo = Action(ID_EDIT_REDO);
+    // Step names hold no ampersands; they would be taken as mnemonics.
+    undo->setText(history.CanUndo() ? QStringLiteral("&Undo %1\tCtrl+Z").arg(history.UndoText())
+                                    : QStringLiteral("&Undo\tCtrl+Z"));
+    redo->setText(history.CanRedo() ? QStringLiteral("&Redo %1\tCtrl+Y").arg(history.RedoText())
+                                    : QStringLiteral("&Redo\tCtrl+Y"));
+    undo->setEnabled(history.CanUndo());
+    redo->setEnabled(history.CanRedo());
 }
 
 void CMainFrame::OnMenuSelect(uint32_t commandId)

@@ -25,6 +25,8 @@ constexpr uint32_t ID_FILE_SAVE = 57603;
 constexpr uint32_t ID_FILE_SAVE_AS = 57604;
 constexpr uint32_t ID_FILE_MRU_FILE1 = 57616;
 constexpr uint32_t ID_EDIT_COPY = 57634;
+constexpr uint32_t ID_EDIT_UNDO = 57643;
+constexpr uint32_t ID_EDIT_REDO = 57644;
 constexpr uint32_t ID_APP_ABOUT = 57664;
 constexpr uint32_t ID_APP_EXIT = 57665;
 constexpr uint32_t ID_NEXT_PANE = 57680;
@@ -53,6 +55,7 @@ public:
     QLabel* MessagePane() const { return m_messagePane; }
     QLabel* PointerPane() const { return m_pointerPane; }
     QMenu* FileMenu() const { return m_fileMenu; }
+    QMenu* EditMenu() const { return m_editMenu; }
     QMenu* ViewMenu() const { return m_viewMenu; }
     QMenu* HelpMenu() const { return m_helpMenu; }
     // The action of a command id (menu item, toolbar button or accelerator); null if none.
@@ -67,6 +70,8 @@ public:
     void OnToggleToolBar();
     void OnToggleStatusBar();
     void OnFullScreen();
+    // Edit > Undo and Redo: the texts name the step, disabled when there is none.
+    void UpdateUndoRedo();
 
     // Status prompts: the prompt of a highlighted menu item (0 for a menu title), and the
     // request for a status text by string id. Answers the id shown last before the call.
@@ -112,6 +117,7 @@ private:
     QLabel* m_messagePane = nullptr;
     QLabel* m_pointerPane = nullptr;
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QAction* m_recentPlaceholder = nullptr;

@@ -121,8 +121,10 @@ bool CZarnix4App::OnFileNew()
     if (!m_document->OnNewDocument())
         return false;
     SetPathName(QString(), false);
-    if (CZarnix4View* view = View())
+    if (CZarnix4View* view = View()) {
+        view->History().Clear();
         view->OnInitialUpdate();
+    }
     return true;
 }
 
@@ -158,8 +160,10 @@ bool CZarnix4App::OpenDocumentFile(const QString& path)
         return false;
     }
     SetPathName(absolute, true);
-    if (CZarnix4View* view = View())
+    if (CZarnix4View* view = View()) {
+        view->History().Clear();
         view->OnInitialUpdate();
+    }
     return true;
 }
 
@@ -200,6 +204,8 @@ bool CZarnix4App::DoSave(const QString& path)
         ShowError(QStringLiteral("Cannot save the document"), target, QString::fromStdString(error));
         return false;
     }
+    if (CZarnix4View* view = View())
+        view->History().SetClean();
     SetPathName(target, true);
     return true;
 }

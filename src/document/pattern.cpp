@@ -1,6 +1,7 @@
 #include "document/pattern.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 #include "platform/random.h"
@@ -151,4 +152,21 @@ int CPattern::RemovePoint(int index)
     --m_count;
     UpdateKnees();
     return index == 0 ? 0 : index - 1;
+}
+
+bool CPattern::SameAs(const CPattern& other) const
+{
+    if (m_count != other.m_count)
+        return false;
+    const int count = std::clamp(static_cast<int>(m_count), 0, PATTERN_MAX_SEGMENTS);
+    for (int i = 0; i <= count; ++i) {
+        if (std::bit_cast<uint32_t>(m_points[i].x) != std::bit_cast<uint32_t>(other.m_points[i].x) ||
+            std::bit_cast<uint32_t>(m_points[i].y) != std::bit_cast<uint32_t>(other.m_points[i].y))
+            return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (m_kneeFlags[i] != other.m_kneeFlags[i])
+            return false;
+    }
+    return true;
 }

@@ -47,6 +47,11 @@ public:
     // The index to select next, or -1 when the pattern is at its minimum.
     int RemovePoint(int index);
 
+    // True when both hold the same polyline: the same segment count, the same points (bit
+    // for bit, so -0 and 0 differ as they do in a saved file) and the same knee flags.
+    // Slots beyond the segment count and the cached knees are not compared.
+    bool SameAs(const CPattern& other) const;
+
     // The pattern section of a document; see document_format.md in docs/ for the layout.
     void Serialize(CArchive& ar);
 

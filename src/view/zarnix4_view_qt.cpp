@@ -46,12 +46,20 @@ CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
             });
         });
     }
+    connect(&m_history, &CEditHistory::patternRestored, this, &CZarnix4View::OnPatternRestored);
     UpdateScreenSize();
     // A screen plugged in later may be larger; the next recreated bitmap takes its size.
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this]() { UpdateScreenSize(); });
 }
 
 CZarnix4View::~CZarnix4View() = default;  // the context menu and dialog go with the view
+
+void CZarnix4View::SetDocument(CZarnix4Doc* doc)
+{
+    m_pDocument = doc;
+    m_history.SetPattern(doc != nullptr ? &doc->m_pattern : nullptr);
+    m_history.Clear();
+}
 
 void CZarnix4View::UpdateScreenSize()
 {
@@ -147,6 +155,78 @@ void CZarnix4View::Redraw()
 {
     m_bRedraw = 1;
     update();
+}
+
+void CZarnix4View::RecordStep(const QString& name, const CPattern& before, int mergeKey)
+{
+    if (m_history.Record(name, before, mergeKey))
+        Redraw();
+}
+
+void CZarnix4View::OnPatternRestored()
+{
+    // A later move continues no drag, and the hit state must name what is there now (an
+    // undone Add Point leaves no point at the old hit index).
+    m_nDragKey = 0;
+    if (m_pDocument != nullptr)
+        UpdateHit(m_pDocument->m_pattern);
+    if (m_lastCursorHitCode == HTCLIENT) {
+        UpdateCursor();
+        ShowCursor(m_cursorIndex);
+    }
+    Redraw();
+}
+
+namespace {
+
+// The name of the step an editor event makes, as the Edit menu shows it after "Undo".
+QString StepName(uint32_t message, uint32_t code, uint8_t hitKind, int32_t hitIndex, const CPattern& after)
+{
+    const uint8_t flags = hitIndex >= 0 && hitIndex < after.m_count && hitIndex < PATTERN_MAX_SEGMENTS
+                            ? after.m_kneeFlags[hitIndex] : 0;
+    auto flagName = [flags](uint8_t bit, const char* on, const char* off) {
+        return QString::fromLatin1((flags & bit) ? on : off);
+    };
+    if (message == WM_COMMAND) {
+        switch (LOWORD(code)) {
+        case ID_KNEE_REVERSE: return flagName(KNEE_REVERSE, "Reverse Knee", "Unreverse Knee");
+        case ID_KNEE_MIRROR: return flagName(KNEE_MIRROR, "Mirror Knee", "Unmirror Knee");
+        case ID_KNEE_HIDE: return flagName(KNEE_HIDE, "Hide Knee", "Unhide Knee");
+        case ID_KNEE_STATIC: return flagName(KNEE_STATIC, "Set Knee Static", "Clear Knee Static");
+        case ID_POINT_REMOVE: return QStringLiteral("Remove Point");
+        case ID_POINT_ADD: return QStringLiteral("Add Point");
+        case ID_POINT_SET_COORDINATE: return QStringLiteral("Set Coordinate");
+        case ID_VIEW_SET_DEFAULT: return QStringLiteral("Set as Default View");
+        default: return QStringLiteral("Edit Pattern");
+        }
+    }
+    switch (code) {
+    case MK_LBUTTON: return QStringLiteral("Move Point");
+    case MK_LBUTTON + 256:
+        return hitKind == HIT_KNEE ? QStringLiteral("Change Knee Direction") : QStringLiteral("Move Point");
+    case MK_LBUTTON + MK_SHIFT + 256:
+        return hitKind == HIT_KNEE ? flagName(KNEE_HIDE, "Hide Knee", "Unhide Knee") : QStringLiteral("Move Point");
+    case MK_LBUTTON + MK_CONTROL + 256:
+        return hitKind == HIT_POINT ? QStringLiteral("Remove Point") : QStringLiteral("Add Point");
+    default: return QStringLiteral("Edit Pattern");
+    }
+}
+
+}  // namespace
+
+uint32_t CZarnix4View::EditAndRecord(uint32_t message, uint32_t code, CPattern& pattern)
+{
+    const CPattern before = pattern;
+    const uint8_t hitKind = m_hitKind;
+    const int32_t hitIndex = m_hitIndex;
+    // Every left press begins a new drag; the moves with the button held join its step.
+    if (message == WM_LBUTTONDOWN || (message == WM_MOUSEMOVE && m_nDragKey == 0))
+        m_nDragKey = m_history.NewMergeKey();
+    const uint32_t result = OnEditEvent(message, code, pattern);
+    const bool drag = message != WM_COMMAND && (code == MK_LBUTTON || hitKind != HIT_KNEE) &&
+                      (code == MK_LBUTTON || code == MK_LBUTTON + 256 || code == MK_LBUTTON + MK_SHIFT + 256);
+    m_history.Record(StepName(message, code, hitKind, hitIndex, pattern), before, drag ? m_nDragKey : 0);
+    return result;
 }
 
 void CZarnix4View::ShowSwitches()
@@ -340,7 +420,7 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         case ID_POINT_SET_COORDINATE:
         case ID_VIEW_SET_DEFAULT:
         case ID_KNEE_STATIC:
-            return FinishMessage(OnEditEvent(WM_COMMAND, id, pattern)) ? 1 : 0;
+            return FinishMessage(EditAndRecord(WM_COMMAND, id, pattern)) ? 1 : 0;
         case ID_VIEW_RESTORE_DEFAULT:
             return FinishMessage(OnNavigateEvent(WM_COMMAND, id)) ? 1 : 0;
         default:
@@ -357,7 +437,7 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         }
         TakePointerPosition(p.x, p.y);
         if (code & MK_LBUTTON) {
-            result = OnEditEvent(WM_MOUSEMOVE, code, pattern);
+            result = EditAndRecord(WM_MOUSEMOVE, code, pattern);
         } else {
             UpdateHit(pattern);
             result = RESULT_HANDLED;
@@ -366,7 +446,7 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         return FinishMessage(result) ? 1 : 0;
     }
     case WM_LBUTTONDOWN: {
-        const uint32_t result = OnEditEvent(WM_LBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern);
+        const uint32_t result = EditAndRecord(WM_LBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern);
         if (result & RESULT_REDRAW) {
             UpdateHit(pattern);
             UpdateCursor();
@@ -379,7 +459,7 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         TakePointerPosition(p.x, p.y);
         m_lastClient = p;
         UpdateHit(pattern);
-        return FinishMessage(OnEditEvent(WM_RBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern)) ? 1 : 0;
+        return FinishMessage(EditAndRecord(WM_RBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern)) ? 1 : 0;
     }
     case WM_MBUTTONDOWN:
         m_lastClient = UnpackPosition(lParam);

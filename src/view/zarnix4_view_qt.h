@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "document/edit_history_qt.h"
 #include "interaction/pattern_editor.h"
 #include "view/fractal_renderer.h"
 
@@ -52,7 +53,7 @@ public:
     explicit CZarnix4View(QWidget* parent = nullptr);
     ~CZarnix4View() override;
 
-    void SetDocument(CZarnix4Doc* doc) { m_pDocument = doc; }
+    void SetDocument(CZarnix4Doc* doc);
     CZarnix4Doc* GetDocument() const { return m_pDocument; }
     void SetFrame(IViewFrame* frame) { m_pFrame = frame; }
 
@@ -82,6 +83,18 @@ public:
 
     // Sets the redraw flag and schedules a paint (nothing is erased first).
     void Redraw();
+
+    // The edit history of the document's pattern (Edit > Undo and Redo, the modified state).
+    CEditHistory& History() { return m_history; }
+    // The one way to record a change of the document's pattern as an undoable step. Make
+    // the change first, then call this with the step's name as the Edit menu shows it after
+    // "Undo" ("Move Point", "Hide Knee", ...) and a copy of the pattern from before the
+    // change; the pattern as it is now is the state after. Nothing is recorded when the
+    // pattern did not change. Changes that carry the same nonzero `mergeKey` one after the
+    // other make one step (a drag; get a key from History().NewMergeKey()). Redraws the
+    // picture when a step was recorded. The pointer editor's events and commands that reach
+    // WindowProc are recorded this way already.
+    void RecordStep(const QString& name, const CPattern& before, int mergeKey = 0);
 
     // The size of the widget in device pixels, which is the canvas size.
     QSize DeviceSize() const;
@@ -137,8 +150,15 @@ private:
     int32_t* FieldValue(int fieldId);
     void UpdateCanvasSize();
     void ShowSwitches();
+    // Undo or redo put a pattern in place: hit state, cursor and picture follow it.
+    void OnPatternRestored();
+    // Runs an editor event on the document's pattern and records its change as a step.
+    uint32_t EditAndRecord(uint32_t message, uint32_t code, CPattern& pattern);
 
     CZarnix4Doc* m_pDocument = nullptr;
+    CEditHistory m_history;
+    // The key that joins the moves of the current drag into one step.
+    int m_nDragKey = 0;
     IViewFrame* m_pFrame = nullptr;
     uint8_t m_bFirstUpdate = 1;
     int m_nSceneCount = 0;

@@ -23,12 +23,12 @@ QStringList MenuTexts(QMenu* menu)
 
 }  // namespace
 
-TEST_F(EditorTest, MenuBarHoldsTheThreeMenusInOrder)
+TEST_F(EditorTest, MenuBarHoldsTheFourMenusInOrder)
 {
     QStringList titles;
     for (QAction* action : frame->menuBar()->actions())
         titles << action->text();
-    EXPECT_EQ(titles, QStringList({"&File", "&View", "&Help"}));
+    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
 
     EXPECT_EQ(MenuTexts(frame->FileMenu()),
               QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
