@@ -7,11 +7,13 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6
   libgl-dev
+  libpng-dev
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev
   locales
   shared-mime-info desktop-file-utils
   xvfb xauth
+  pngcheck xclip
 )
 
 missing=()

@@ -31,3 +31,21 @@ bool WritePng(const CRgbaImage& image, const std::string& fileName, std::string*
 
 // The PNG file's bytes, for the clipboard.
 bool EncodePng(const CRgbaImage& image, std::vector<uint8_t>* bytes, std::string* error);
+
+// How the PNG data is compressed: the zlib level (0..9) and strategy, and the set of row
+// filters the encoder may choose from (the values of zlib and libpng). The defaults are the
+// settings WritePng and EncodePng use.
+struct PngOptions {
+    static constexpr int kFilterNone = 0x08;
+    static constexpr int kFilterSub = 0x10;
+    static constexpr int kFilterUp = 0x20;
+    static constexpr int kFilterAverage = 0x40;
+    static constexpr int kFilterPaeth = 0x80;
+    static constexpr int kStrategyDefault = 0;
+    static constexpr int kStrategyFiltered = 1;
+    static constexpr int kStrategyRle = 3;
+    int level = 6;
+    int strategy = kStrategyDefault;
+    int filters = kFilterUp;
+};
+bool EncodePng(const CRgbaImage& image, const PngOptions& options, std::vector<uint8_t>* bytes, std::string* error);

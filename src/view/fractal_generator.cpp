@@ -96,7 +96,7 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
             WritePathPoint(&start, EMIT_START);
         } else {
             const POINT p = m_transform.WorldToScreen(start);
-            EmitPoint(p, PtInRect(&m_rcClient, p), EMIT_START);
+            EmitScreen(start, p, PtInRect(&m_rcClient, p), EMIT_START, static_cast<uint8_t>(m_nTopDepth));
         }
     }
 
@@ -149,9 +149,9 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
 
     // A hidden knee is a gap and a static knee a straight line, at any depth.
     if (flags & KNEE_HIDE)
-        return EmitPoint(p, inside, EMIT_MOVE);
+        return EmitScreen(end, p, inside, EMIT_MOVE, depth);
     if (flags & KNEE_STATIC)
-        return EmitPoint(p, inside, EMIT_LINE);
+        return EmitScreen(end, p, inside, EMIT_LINE, depth);
 
     if (depth != 0) {
         // The segment's length on screen: m_ptLast is the pixel of its start. Beyond the
@@ -165,15 +165,15 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
 
     // A leaf.
     if (!m_bTimeLimit)
-        return EmitPoint(p, inside, EMIT_LINE);
+        return EmitScreen(end, p, inside, EMIT_LINE, depth);
     // Both ends off the canvas: a move, neither drawn nor counted, even if it crosses it.
     if (!m_bLastInside && !inside)
-        return EmitPoint(p, inside, EMIT_MOVE);
+        return EmitScreen(end, p, inside, EMIT_MOVE, depth);
     // The clock is read only once per 256 counted lines.
     m_nLineCount = static_cast<int32_t>(static_cast<uint32_t>(m_nLineCount) + 1u);
     if ((m_nLineCount & 255) == 0 && GetTickCount64() > m_dwDeadline)
         return false;
-    return EmitPoint(p, inside, EMIT_LINE);
+    return EmitScreen(end, p, inside, EMIT_LINE, depth);
 }
 
 template <bool Illustrator>
@@ -236,16 +236,8 @@ bool CFractalRenderer::EmitPoint(POINT p, bool inside, uint8_t kind)
         return false;
 
     if (m_bFill) {
-        // The polygon refuses a point when it is full, or, on screen, when it holds the point
-        // budget of 8 points per millisecond of the draw limit. A refusal changes nothing.
-        const int64_t capacity = m_pPolygon != nullptr ? (m_nPolygonMax < POLYGON_ALLOCATED ? m_nPolygonMax : POLYGON_ALLOCATED) : 0;
-        const int64_t count = m_nPolygonCount;
-        if (count < 0 || count >= capacity)
+        if (!AddPolygonPoint(p))
             return false;
-        if (m_bTimeLimit && count >= 8 * static_cast<int64_t>(m_nDrawLimit))
-            return false;
-        m_pPolygon[count] = p;
-        m_nPolygonCount = static_cast<int32_t>(count + 1);
     } else if (kind & 1) {
         m_dc.MoveTo(p.x, p.y);
     } else {
@@ -253,6 +245,21 @@ bool CFractalRenderer::EmitPoint(POINT p, bool inside, uint8_t kind)
     }
     m_ptLast = p;
     m_bLastInside = inside ? 1 : 0;
+    return true;
+}
+
+bool CFractalRenderer::AddPolygonPoint(POINT p)
+{
+    // The polygon refuses a point when it is full, or, on screen, when it holds the point
+    // budget of 8 points per millisecond of the draw limit. A refusal changes nothing.
+    const int64_t capacity = m_pPolygon != nullptr ? (m_nPolygonMax < POLYGON_ALLOCATED ? m_nPolygonMax : POLYGON_ALLOCATED) : 0;
+    const int64_t count = m_nPolygonCount;
+    if (count < 0 || count >= capacity)
+        return false;
+    if (m_bTimeLimit && count >= 8 * static_cast<int64_t>(m_nDrawLimit))
+        return false;
+    m_pPolygon[count] = p;
+    m_nPolygonCount = static_cast<int32_t>(count + 1);
     return true;
 }
 
@@ -327,7 +334,7 @@ void CFractalRenderer::CloseFill(const CPattern& pattern)
         if (m_bIllustrator)
             WritePathPoint(&point, EMIT_LINE);
         else
-            EmitPoint(m_transform.WorldToScreen(point), false, EMIT_LINE);
+            EmitScreen(point, m_transform.WorldToScreen(point), false, EMIT_LINE | EMIT_CLOSING, 0);
     };
     emit(crossing[f]);
     int k = edges[f];

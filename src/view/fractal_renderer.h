@@ -20,6 +20,20 @@ class CArchive;
 constexpr uint8_t EMIT_LINE = 0;
 constexpr uint8_t EMIT_MOVE = 1;
 constexpr uint8_t EMIT_START = 3;
+// Added for a screen point sink to the fill mode's closing points along the canvas border,
+// which are no part of the fractal's path.
+constexpr uint8_t EMIT_CLOSING = 4;
+
+// Receives the points of a screen generation at sub-pixel precision, in continuous canvas
+// coordinates (pixel (i, j) covers i..i+1 by j..j+1), instead of the canvas drawing them;
+// the antialiased picture draws from these. `depth` is the generator's depth left at the
+// point's segment (the baseline has the iterations), so a segment's share of the whole path
+// is 1 / n^(iterations - depth).
+class CScreenPointSink {
+public:
+    virtual ~CScreenPointSink() = default;
+    virtual void AddPoint(double x, double y, uint8_t kind, uint8_t depth) = 0;
+};
 
 // Placement of a copy's inner point relative to the copy's start and baseline.
 struct ChildStep {
@@ -101,6 +115,10 @@ public:
     CExportProgress* m_pProgress = nullptr;
     bool m_bCancelled = false;
 
+    // When set, a screen generation hands its points to this sink (with the same budgets,
+    // fill polygon limits and progress as the canvas) and draws nothing on the canvas.
+    CScreenPointSink* m_pScreenSink = nullptr;
+
 protected:
     // Counts one emitted point of an export and, every PROGRESS_INTERVAL points, reports the
     // fraction done to m_pProgress. False when the export is cancelled (m_bCancelled is then
@@ -120,6 +138,17 @@ private:
     static constexpr int PROGRESS_LEVELS = 8;
 
     bool GenerateScreenSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    // A screen point: to the sink when there is one, else to the canvas.
+    bool EmitScreen(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth)
+    {
+        if (m_pScreenSink != nullptr) [[unlikely]]
+            return EmitToSink(world, p, inside, kind, depth);
+        return EmitPoint(p, inside, kind);
+    }
+    bool EmitToSink(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth);
+    // Appends a point to the fill polygon unless it is full or holds the screen's point
+    // budget; false (and nothing changed) when refused.
+    bool AddPolygonPoint(POINT p);
     bool GenerateIllustratorSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
     template <bool Illustrator>
     bool SubdivideSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);

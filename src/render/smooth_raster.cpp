@@ -1,0 +1,478 @@
+// The antialiased raster device: line mask, even-odd fill buffer and their compositing in
+// linear light.
+#include "render/smooth_raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// sRGB transfer functions: byte to linear light, and linear light (in 4096 steps) to byte.
+struct ColorTables {
+    std::array<float, 256> toLinear{};
+    std::array<uint8_t, 4097> toSrgb{};
+    ColorTables()
+    {
+        for (int i = 0; i < 256; ++i) {
+            const double c = i / 255.0;
+            toLinear[i] = static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+        }
+        for (int i = 0; i <= 4096; ++i) {
+            const double l = i / 4096.0;
+            const double c = l <= 0.0031308 ? l * 12.92 : 1.055 * std::pow(l, 1.0 / 2.4) - 0.055;
+            toSrgb[i] = static_cast<uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255.0));
+        }
+    }
+};
+
+const ColorTables& Tables()
+{
+    static const ColorTables tables;
+    return tables;
+}
+
+inline uint8_t ToSrgb(const ColorTables& t, float linear)
+{
+    const float i = linear * 4096.0f + 0.5f;
+    return t.toSrgb[static_cast<size_t>(i <= 0.0f ? 0.0f : (i >= 4096.0f ? 4096.0f : i))];
+}
+
+// Blends a colour given in linear light at coverage `a` (0..1) over the straight-alpha sRGB
+// pixel `px`.
+inline void BlendOver(const ColorTables& t, uint8_t* px, const float* linear, float a)
+{
+    const uint8_t dstAlpha = px[3];
+    if (dstAlpha == 255) {
+        for (int c = 0; c < 3; ++c) {
+            const float d = t.toLinear[px[c]];
+            px[c] = ToSrgb(t, d + (linear[c] - d) * a);
+        }
+        return;
+    }
+    const float da = dstAlpha * (1.0f / 255.0f);
+    const float outAlpha = a + da * (1.0f - a);
+    if (outAlpha <= 0.0f)
+        return;
+    const float keep = da * (1.0f - a);
+    for (int c = 0; c < 3; ++c)
+        px[c] = ToSrgb(t, (linear[c] * a + t.toLinear[px[c]] * keep) / outAlpha);
+    px[3] = static_cast<uint8_t>(std::lround(outAlpha * 255.0f));
+}
+
+// Length of the overlap of the pixel's extent [d - 0.5, d + 0.5] with [-half, half].
+inline float Overlap(float d, float half)
+{
+    const float a = std::fabs(d);
+    const float hi = std::min(a + 0.5f, half);
+    const float lo = std::max(a - 0.5f, -half);
+    return hi > lo ? hi - lo : 0.0f;
+}
+
+// The x range (relative to the centre) where |k * x + c| < limit, intersected into lo..hi.
+// False when it is empty.
+inline bool Slab(float k, float c, float limit, float& lo, float& hi)
+{
+    if (std::fabs(k) < 1e-9f)
+        return std::fabs(c) < limit;
+    float a = (-limit - c) / k;
+    float b = (limit - c) / k;
+    if (a > b)
+        std::swap(a, b);
+    lo = std::max(lo, a);
+    hi = std::min(hi, b);
+    return lo < hi;
+}
+
+constexpr int64_t kMaxPixels = int64_t{1} << 28;
+
+}  // namespace
+
+bool CSmoothRaster::Reset(int32_t width, int32_t height)
+{
+    if (width <= 0 || height <= 0 || static_cast<int64_t>(width) * height > kMaxPixels)
+        return false;
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    try {
+        m_lines.assign(pixels, 0);
+        // The fill buffer is kept for the next picture of the same size, cleared where used.
+        if (width == m_width && height == m_height && !m_fill.empty()) {
+            if (m_fillRowLo <= m_fillRowHi)
+                std::fill(m_fill.begin() + static_cast<std::ptrdiff_t>(m_fillRowLo) * (width + 2),
+                          m_fill.begin() + static_cast<std::ptrdiff_t>(m_fillRowHi + 1) * (width + 2), 0.0f);
+        } else {
+            m_fill.clear();
+        }
+        if (m_recordPosition)
+            m_position.assign(pixels, 0);
+        else
+            m_position.clear();
+    } catch (const std::bad_alloc&) {
+        m_lines.clear();
+        m_position.clear();
+        m_width = m_height = 0;
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    m_lineRowLo = 0;
+    m_lineRowHi = -1;
+    m_fillRowLo = 0;
+    m_fillRowHi = -1;
+    return true;
+}
+
+void CSmoothRaster::SetLineWidth(float width)
+{
+    if (!(width >= 0.01f))
+        width = 0.01f;
+    m_halfWidth = std::min(width, 1000.0f) * 0.5f;
+}
+
+void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, float position)
+{
+    // A segment reaching far beyond the picture is cut to the part near it first (its ends
+    // there lie further out than any pixel it could cover), so that the offsets below stay
+    // small enough for floats.
+    constexpr double kFar = 65536.0;
+    if (std::fabs(x0) > kFar || std::fabs(y0) > kFar || std::fabs(x1) > kFar || std::fabs(y1) > kFar) {
+        if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+            return;
+        const double margin = m_halfWidth + 2.0;
+        const double lo[2] = {-margin, -margin};
+        const double hi[2] = {m_width + margin, m_height + margin};
+        const double p[2] = {x0, y0};
+        const double d[2] = {x1 - x0, y1 - y0};
+        double t0 = 0.0, t1 = 1.0;
+        for (int k = 0; k < 2; ++k) {
+            if (d[k] == 0.0) {
+                if (p[k] < lo[k] || p[k] > hi[k])
+                    return;
+                continue;
+            }
+            double a = (lo[k] - p[k]) / d[k];
+            double b = (hi[k] - p[k]) / d[k];
+            if (a > b)
+                std::swap(a, b);
+            t0 = std::max(t0, a);
+            t1 = std::min(t1, b);
+        }
+        if (!(t0 < t1))
+            return;
+        x1 = p[0] + d[0] * t1;
+        y1 = p[1] + d[1] * t1;
+        x0 = p[0] + d[0] * t0;
+        y0 = p[1] + d[1] * t0;
+    }
+    const double ddx = x1 - x0;
+    const double ddy = y1 - y0;
+    const double length = std::sqrt(ddx * ddx + ddy * ddy);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return;
+    const float ux = static_cast<float>(ddx / length);
+    const float uy = static_cast<float>(ddy / length);
+    // Half sizes of the covered rectangle along and across the segment (square ends), and of
+    // the region where a pixel centre sees any of it.
+    const double alongHalf = length * 0.5 + m_halfWidth;
+    const float h = m_halfWidth;
+    const double reachAlong = alongHalf + 0.5;
+    const double reachAcross = h + 0.5;
+    const double cx = (x0 + x1) * 0.5;
+    const double cy = (y0 + y1) * 0.5;
+    const double extentY = std::fabs(uy) * reachAlong + std::fabs(ux) * reachAcross;
+    const double extentX = std::fabs(ux) * reachAlong + std::fabs(uy) * reachAcross;
+    if (cy + extentY <= 0.0 || cy - extentY >= m_height || cx + extentX <= 0.0 || cx - extentX >= m_width)
+        return;
+
+    const int32_t rowFirst = static_cast<int32_t>(std::max(0.0, std::ceil(cy - extentY - 0.5)));
+    const int32_t rowLast = static_cast<int32_t>(std::min(m_height - 1.0, std::floor(cy + extentY - 0.5)));
+    if (rowFirst > rowLast)
+        return;
+    TouchRows(rowFirst, rowLast);
+
+    const float along = static_cast<float>(alongHalf);
+    const float reachA = static_cast<float>(reachAlong);
+    const float reachC = static_cast<float>(reachAcross);
+    const uint16_t pos = static_cast<uint16_t>(std::lround(std::clamp(position, 0.0f, 1.0f) * 65535.0f));
+    const bool record = m_recordPosition && !m_position.empty();
+    for (int32_t row = rowFirst; row <= rowLast; ++row) {
+        const float yc = static_cast<float>(row + 0.5 - cy);
+        // Across: -uy * x + ux * yc; along: ux * x + uy * yc, with x relative to cx.
+        float lo = static_cast<float>(-cx - 1.0);
+        float hi = static_cast<float>(m_width - cx + 1.0);
+        if (!Slab(-uy, ux * yc, reachC, lo, hi) || !Slab(ux, uy * yc, reachA, lo, hi))
+            continue;
+        const double first = std::max(0.0, std::ceil(cx + lo - 0.5));
+        const double last = std::min(m_width - 1.0, std::floor(cx + hi - 0.5));
+        if (first > last)
+            continue;
+        const int32_t xFirst = static_cast<int32_t>(first);
+        const int32_t xLast = static_cast<int32_t>(last);
+        uint8_t* line = m_lines.data() + static_cast<size_t>(row) * m_width;
+        uint16_t* posRow = record ? m_position.data() + static_cast<size_t>(row) * m_width : nullptr;
+        float xc = static_cast<float>(xFirst + 0.5 - cx);
+        for (int32_t x = xFirst; x <= xLast; ++x, xc += 1.0f) {
+            const float across = -uy * xc + ux * yc;
+            const float alongD = ux * xc + uy * yc;
+            const float coverage = Overlap(across, h) * Overlap(alongD, along);
+            const int v = static_cast<int>(coverage * 255.0f + 0.5f);
+            if (v > line[x]) {
+                line[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
+                if (posRow != nullptr)
+                    posRow[x] = pos;
+            }
+        }
+    }
+}
+
+void CSmoothRaster::TouchRows(int32_t y0, int32_t y1)
+{
+    if (m_lineRowLo > m_lineRowHi) {
+        m_lineRowLo = y0;
+        m_lineRowHi = y1;
+        return;
+    }
+    m_lineRowLo = std::min(m_lineRowLo, y0);
+    m_lineRowHi = std::max(m_lineRowHi, y1);
+}
+
+void CSmoothRaster::FillEdge(double x0, double y0, double x1, double y1)
+{
+    if (m_width <= 0 || !std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
+        return;
+    if (y0 == y1)
+        return;
+    // Only the rows of the picture matter: clip to 0..height.
+    const double h = m_height;
+    if ((y0 <= 0.0 && y1 <= 0.0) || (y0 >= h && y1 >= h))
+        return;
+    auto xAt = [&](double y) { return x0 + (x1 - x0) * ((y - y0) / (y1 - y0)); };
+    double ax = x0, ay = y0, bx = x1, by = y1;
+    if (ay < 0.0) { ax = xAt(0.0); ay = 0.0; }
+    if (by < 0.0) { bx = xAt(0.0); by = 0.0; }
+    if (ay > h) { ax = xAt(h); ay = h; }
+    if (by > h) { bx = xAt(h); by = h; }
+    if (ay == by)
+        return;
+    if (m_fill.empty()) {
+        try {
+            m_fill.assign(static_cast<size_t>(m_width + 2) * static_cast<size_t>(m_height), 0.0f);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+    }
+
+    // Left of the picture an edge still counts for the whole row (it lies on x = 0); right
+    // of it an edge counts for nothing. Split where the edge crosses x = 0 and x = width.
+    const double w = m_width;
+    double cuts[4] = {0.0, 1.0, 1.0, 1.0};
+    int count = 1;
+    if (ax != bx) {
+        for (double edge : {0.0, w}) {
+            const double t = (edge - ax) / (bx - ax);
+            if (t > 0.0 && t < 1.0)
+                cuts[count++] = t;
+        }
+    }
+    if (count == 3 && cuts[2] < cuts[1])
+        std::swap(cuts[1], cuts[2]);
+    cuts[count] = 1.0;
+    for (int i = 0; i < count; ++i) {
+        const double ta = cuts[i];
+        const double tb = cuts[i + 1];
+        double pxa = ax + (bx - ax) * ta, pya = ay + (by - ay) * ta;
+        double pxb = ax + (bx - ax) * tb, pyb = ay + (by - ay) * tb;
+        if (i + 1 == count) {
+            pxb = bx;
+            pyb = by;
+        }
+        const double mid = (pxa + pxb) * 0.5;
+        if (mid >= w)
+            continue;
+        pxa = std::clamp(pxa, 0.0, w);
+        pxb = std::clamp(pxb, 0.0, w);
+        FillLine(static_cast<float>(pxa), static_cast<float>(pya), static_cast<float>(pxb), static_cast<float>(pyb));
+    }
+}
+
+// Adds the signed area of an edge inside the picture (0 <= x <= width, 0 <= y <= height) to
+// the fill buffer: for every row it crosses, each pixel gets the part of the row's height the
+// edge spans there times the part of the pixel right of the edge; the pixel right of those
+// gets the rest, so that the running sum along the row carries the edge's winding onwards.
+void CSmoothRaster::FillLine(float x0, float y0, float x1, float y1)
+{
+    if (y0 == y1)
+        return;
+    float dir = 1.0f;
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        dir = -1.0f;
+    }
+    const size_t stride = static_cast<size_t>(m_width) + 2;
+    const float dxdy = (x1 - x0) / (y1 - y0);
+    float x = x0;
+    const int32_t rowFirst = std::max(0, static_cast<int32_t>(y0));
+    const int32_t rowEnd = std::min(m_height, static_cast<int32_t>(std::ceil(y1)));
+    if (rowFirst >= rowEnd)
+        return;
+    if (m_fillRowLo > m_fillRowHi) {
+        m_fillRowLo = rowFirst;
+        m_fillRowHi = rowEnd - 1;
+    } else {
+        m_fillRowLo = std::min(m_fillRowLo, rowFirst);
+        m_fillRowHi = std::max(m_fillRowHi, rowEnd - 1);
+    }
+    const float maxX = static_cast<float>(m_width);
+    for (int32_t row = rowFirst; row < rowEnd; ++row) {
+        float* acc = m_fill.data() + static_cast<size_t>(row) * stride;
+        const float dy = std::min(static_cast<float>(row + 1), y1) - std::max(static_cast<float>(row), y0);
+        float xnext = std::clamp(x + dxdy * dy, 0.0f, maxX);
+        const float d = dy * dir;
+        const float xa = std::min(x, xnext);
+        const float xb = std::max(x, xnext);
+        const float xaFloor = std::floor(xa);
+        const int32_t ia = static_cast<int32_t>(xaFloor);
+        const int32_t ib = static_cast<int32_t>(std::ceil(xb));
+        if (ib <= ia + 1) {
+            const float xm = 0.5f * (x + xnext) - xaFloor;
+            acc[ia] += d - d * xm;
+            acc[ia + 1] += d * xm;
+        } else {
+            const float s = 1.0f / (xb - xa);
+            const float fa = xa - xaFloor;
+            const float a0 = 0.5f * s * (1.0f - fa) * (1.0f - fa);
+            const float fb = xb - static_cast<float>(ib) + 1.0f;
+            const float am = 0.5f * s * fb * fb;
+            acc[ia] += d * a0;
+            if (ib == ia + 2) {
+                acc[ia + 1] += d * (1.0f - a0 - am);
+            } else {
+                const float a1 = s * (1.5f - fa);
+                acc[ia + 1] += d * (a1 - a0);
+                for (int32_t k = ia + 2; k < ib - 1; ++k)
+                    acc[k] += d * s;
+                const float a2 = a1 + static_cast<float>(ib - ia - 3) * s;
+                acc[ib - 1] += d * (1.0f - a2 - am);
+            }
+            acc[ib] += d * am;
+        }
+        x = xnext;
+    }
+}
+
+void CSmoothRaster::CompositeFill(CRgbaImage& image, RgbColor color)
+{
+    if (m_fill.empty() || m_fillRowLo > m_fillRowHi || image.width != m_width || image.height != m_height) {
+        m_fillRowLo = 0;
+        m_fillRowHi = -1;
+        return;
+    }
+    const ColorTables& t = Tables();
+    const float linear[3] = {t.toLinear[color.r], t.toLinear[color.g], t.toLinear[color.b]};
+    const size_t stride = static_cast<size_t>(m_width) + 2;
+    for (int32_t row = m_fillRowLo; row <= m_fillRowHi; ++row) {
+        float* acc = m_fill.data() + static_cast<size_t>(row) * stride;
+        uint8_t* px = image.pixels.data() + static_cast<size_t>(row) * m_width * 4;
+        float sum = 0.0f;
+        for (int32_t x = 0; x < m_width; ++x, px += 4) {
+            sum += acc[x];
+            // Even-odd: the winding's parity, with partial pixels folded back.
+            float c = std::fmod(std::fabs(sum), 2.0f);
+            if (c > 1.0f)
+                c = 2.0f - c;
+            if (c > 0.5f / 255.0f)
+                BlendOver(t, px, linear, c > 1.0f ? 1.0f : c);
+        }
+        std::fill(acc, acc + stride, 0.0f);
+    }
+    m_fillRowLo = 0;
+    m_fillRowHi = -1;
+}
+
+void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradient, RgbColor to)
+{
+    if (m_lineRowLo > m_lineRowHi || image.width != m_width || image.height != m_height) {
+        m_lineRowLo = 0;
+        m_lineRowHi = -1;
+        return;
+    }
+    const ColorTables& t = Tables();
+    const float from[3] = {t.toLinear[color.r], t.toLinear[color.g], t.toLinear[color.b]};
+    const float end[3] = {t.toLinear[to.r], t.toLinear[to.g], t.toLinear[to.b]};
+    const bool withPosition = gradient && !m_position.empty();
+
+    for (int32_t row = m_lineRowLo; row <= m_lineRowHi; ++row) {
+        uint8_t* mask = m_lines.data() + static_cast<size_t>(row) * m_width;
+        uint8_t* px = image.pixels.data() + static_cast<size_t>(row) * m_width * 4;
+        const uint16_t* posRow = withPosition ? m_position.data() + static_cast<size_t>(row) * m_width : nullptr;
+        int32_t x = 0;
+        while (x < m_width) {
+            // Skip uncovered pixels eight at a time.
+            if (x + 8 <= m_width) {
+                uint64_t word;
+                std::memcpy(&word, mask + x, 8);
+                if (word == 0) {
+                    x += 8;
+                    continue;
+                }
+            }
+            const uint8_t v = mask[x];
+            if (v != 0) {
+                const float a = v * (1.0f / 255.0f);
+                uint8_t* p = px + static_cast<size_t>(x) * 4;
+                if (posRow != nullptr) {
+                    const float f = posRow[x] * (1.0f / 65535.0f);
+                    const float c[3] = {from[0] + (end[0] - from[0]) * f, from[1] + (end[1] - from[1]) * f,
+                                        from[2] + (end[2] - from[2]) * f};
+                    BlendOver(t, p, c, a);
+                } else {
+                    BlendOver(t, p, from, a);
+                }
+                mask[x] = 0;
+            }
+            ++x;
+        }
+    }
+    m_lineRowLo = 0;
+    m_lineRowHi = -1;
+}
+
+void CSmoothRaster::CompositeRect(CRgbaImage& image, double x0, double y0, double x1, double y1, RgbColor color)
+{
+    if (!(x0 < x1) || !(y0 < y1))
+        return;
+    const ColorTables& t = Tables();
+    const float linear[3] = {t.toLinear[color.r], t.toLinear[color.g], t.toLinear[color.b]};
+    const int32_t left = static_cast<int32_t>(std::max(0.0, std::floor(x0)));
+    const int32_t right = static_cast<int32_t>(std::min(static_cast<double>(image.width), std::ceil(x1)));
+    const int32_t top = static_cast<int32_t>(std::max(0.0, std::floor(y0)));
+    const int32_t bottom = static_cast<int32_t>(std::min(static_cast<double>(image.height), std::ceil(y1)));
+    for (int32_t y = top; y < bottom; ++y) {
+        const double cy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
+        for (int32_t x = left; x < right; ++x) {
+            const double cx = std::min(x + 1.0, x1) - std::max(static_cast<double>(x), x0);
+            const float a = static_cast<float>(cx * cy);
+            if (a > 0.0f)
+                BlendOver(t, image.pixels.data() + (static_cast<size_t>(y) * image.width + x) * 4, linear, std::min(a, 1.0f));
+        }
+    }
+}
+
+void CSmoothRaster::Clear(CRgbaImage& image, int32_t width, int32_t height, RgbColor color, uint8_t alpha)
+{
+    image.width = width;
+    image.height = height;
+    const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
+    image.pixels.resize(pixels * 4);
+    uint8_t* p = image.pixels.data();
+    for (size_t i = 0; i < pixels; ++i, p += 4) {
+        p[0] = color.r;
+        p[1] = color.g;
+        p[2] = color.b;
+        p[3] = alpha;
+    }
+}

@@ -1,0 +1,77 @@
+// The antialiased raster device: coverage masks the size of the picture, filled with the exact
+// area a shape covers of every pixel, and composited onto an RGBA image in linear light.
+//
+// Lines go into the line mask. A segment covers a rectangle of the line's width around it,
+// extended by half the width beyond both ends, so that two segments meeting at any angle
+// leave no gap; every pixel keeps the largest coverage any segment gave it, so a joint is
+// neither lighter nor darker than the line on either side, and a polyline cut into many short
+// segments looks exactly like one long segment.
+//
+// Fills go into an accumulation buffer of signed areas (each edge adds the area between it
+// and the pixel row's right end), summed along the row afterwards and folded by the even-odd
+// rule. Edges far off the picture cost only the rows they cross on it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/smooth_renderer.h"
+
+class CSmoothRaster {
+public:
+    // Sizes the masks for a picture of width x height and clears them. False (and nothing
+    // allocated) when the size is not positive or too large to hold.
+    bool Reset(int32_t width, int32_t height);
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+
+    // The width of the lines that StrokeSegment draws, in pixels (clamped to 0.01 .. 1000).
+    void SetLineWidth(float width);
+    // Whether StrokeSegment records the position along the path of the segment that set each
+    // pixel, for a gradient.
+    void SetRecordPosition(bool record) { m_recordPosition = record; }
+
+    // Adds one segment, in continuous pixel coordinates (pixel (i, j) covers i..i+1 by
+    // j..j+1), to the line mask. `position` (0..1) is its place along the path, kept when
+    // SetRecordPosition is on. A segment of length zero draws nothing.
+    void StrokeSegment(double x0, double y0, double x1, double y1, float position);
+
+    // Adds one edge of a closed polygon to the fill buffer. The polygon is complete when the
+    // edges form closed loops.
+    void FillEdge(double x0, double y0, double x1, double y1);
+
+    // Composites the fill buffer by the even-odd rule in `color` onto `image` (same size),
+    // then clears the buffer.
+    void CompositeFill(CRgbaImage& image, RgbColor color);
+    // Composites the line mask in `color` onto `image`, or, with `gradient`, in the colour
+    // between `color` (position 0) and `to` (position 1) at each pixel's recorded position;
+    // then clears the mask.
+    void CompositeLines(CRgbaImage& image, RgbColor color, bool gradient = false, RgbColor to = {});
+
+    // Coverage of a pixel in the line mask (0..255), for tests.
+    uint8_t LineCoverage(int32_t x, int32_t y) const { return m_lines[static_cast<size_t>(y) * m_width + x]; }
+
+    // Composites the axis-aligned rectangle x0..x1 by y0..y1 in `color` onto `image`, edge
+    // pixels at the part of them it covers.
+    static void CompositeRect(CRgbaImage& image, double x0, double y0, double x1, double y1, RgbColor color);
+
+    // Fills `image` (resized to width x height) with `color` at `alpha`.
+    static void Clear(CRgbaImage& image, int32_t width, int32_t height, RgbColor color, uint8_t alpha);
+
+private:
+    void FillLine(float x0, float y0, float x1, float y1);
+    void TouchRows(int32_t y0, int32_t y1);
+
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    float m_halfWidth = 0.5f;
+    bool m_recordPosition = false;
+    std::vector<uint8_t> m_lines;      // line coverage, 0..255
+    std::vector<uint16_t> m_position;  // 0..65535 along the path, where recorded
+    std::vector<float> m_fill;         // signed areas, m_width + 2 a row
+    // Rows of the line mask and of the fill buffer that hold anything (empty when lo > hi).
+    int32_t m_lineRowLo = 0;
+    int32_t m_lineRowHi = -1;
+    int32_t m_fillRowLo = 0;
+    int32_t m_fillRowHi = -1;
+};
