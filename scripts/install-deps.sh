@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Zarnix 4 need.
 # Only what is missing is installed; uses sudo when not run as root.
+#   install-deps.sh          everything: build, run, tests, benchmarks, packaging
+#   install-deps.sh --run    only what building and starting the editor needs (./run)
 set -euo pipefail
 
+# Building and running the editor.
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6
   libgl-dev
   libpng-dev
+  shared-mime-info desktop-file-utils
+)
+
+# Tests, benchmarks, the comma-decimal locale run and the install and package checks.
+test_packages=(
   googletest libgtest-dev libgmock-dev
   libbenchmark-dev
   locales
-  shared-mime-info desktop-file-utils
   xvfb xauth
   pngcheck xclip
+  appstream man-db groff-base dpkg-dev file bash-completion
 )
+
+if [ "${1:-}" != "--run" ]; then
+  packages+=("${test_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

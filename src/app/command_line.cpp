@@ -161,7 +161,7 @@ int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostre
         return 0;
     }
     if (options.version) {
-        out << "Zarnix 4.0\n";
+        out << "Zarnix " ZARNIX_VERSION "\n";
         return 0;
     }
     if (!options.exportPath.empty())
