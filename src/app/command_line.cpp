@@ -27,6 +27,7 @@ std::string UsageText()
            "       zarnix4 [FILE] --save-as OUT.zarnix\n"
            "       zarnix4 FILE --export OUT [--type bmp|ai] [--width W] [--height H]\n"
            "                                 [--iterations N] [--detail D]\n"
+           "       zarnix4 FILE --info\n"
            "\n"
            "Zarnix 4 draws and edits line fractals. Without options it opens the editor,\n"
            "with FILE open if given.\n"
@@ -41,6 +42,8 @@ std::string UsageText()
            "  --height H         view and picture height in pixels (default 600)\n"
            "  --iterations N     iterations of the export, 0 to 255 (default: the document's)\n"
            "  --detail D         smallest line drawn in pixels, 1 to 99 (default 2)\n"
+           "  --info             print FILE's segments, lines, similarity dimension and\n"
+           "                     bounding box as one JSON object\n"
            "  -h, --help         show this help and exit\n"
            "  -v, --version      show the version and exit\n";
 }
@@ -69,6 +72,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
         }
         if (arg == "-v" || arg == "--version") {
             options.version = true;
+            continue;
+        }
+        if (arg == "--info") {
+            options.info = true;
             continue;
         }
         std::string name = arg;
@@ -141,6 +148,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
         error = "--save-as and --export cannot be used together";
         return false;
     }
+    if (options.info && (!options.saveAs.empty() || !options.exportPath.empty())) {
+        error = "--info cannot be used with --save-as or --export";
+        return false;
+    }
+    if (options.info && options.file.empty()) {
+        error = "--info needs a FILE";
+        return false;
+    }
     bool exportOptions = !options.type.empty() || widthGiven || heightGiven || options.iterations || options.detail;
     if (exportOptions && options.exportPath.empty()) {
         error = "--type, --width, --height, --iterations and --detail only go with --export";
@@ -151,7 +166,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
 
 bool IsHeadless(const CommandLineOptions& options)
 {
-    return options.help || options.version || !options.saveAs.empty() || !options.exportPath.empty();
+    return options.help || options.version || options.info || !options.saveAs.empty() || !options.exportPath.empty();
 }
 
 int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostream& err)
@@ -166,6 +181,8 @@ int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostre
     }
     if (!options.exportPath.empty())
         return RunExportCommand(options, err);
+    if (options.info)
+        return RunInfoCommand(options, out, err);
 
     // --save-as: the document as a view with default settings would save it.
     auto view = std::make_unique<CFractalRenderer>();

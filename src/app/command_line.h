@@ -2,10 +2,13 @@
 // need no display.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
+
+class CPattern;
 
 struct CommandLineOptions {
     std::string file;        // document to open or convert; empty for a new document
@@ -16,6 +19,7 @@ struct CommandLineOptions {
     int height = 600;        // --height
     std::optional<int> iterations;  // --iterations
     std::optional<int> detail;      // --detail
+    bool info = false;  // --info
     bool help = false;
     bool version = false;
 };
@@ -26,12 +30,21 @@ struct CommandLineOptions {
 // a missing or malformed value, or a combination that makes no sense.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& options, std::string& error);
 
-// True when the options ask for something done without a window (help, version, save-as, export).
+// True when the options ask for something done without a window (help, version, save-as,
+// export, info).
 bool IsHeadless(const CommandLineOptions& options);
 
 // Carries out a headless request; returns the process exit status. Messages go to `out`
 // (help, version) and `err` (errors, progress).
 int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostream& err);
+
+// The --info part of RunHeadless: FractalInfoJson of the document on `out`.
+int RunInfoCommand(const CommandLineOptions& options, std::ostream& out, std::ostream& err);
+
+// One JSON object (ending in a new line) with the file name, segments, iterations, lines at
+// those iterations (and whether the count saturated at 2^64 - 1), the similarity dimension
+// (null when unbounded) and the fractal's bounding box in pattern coordinates.
+std::string FractalInfoJson(const CPattern& pattern, int32_t iterations, const std::string& file);
 
 // The --export part of RunHeadless.
 int RunExportCommand(const CommandLineOptions& options, std::ostream& err);
