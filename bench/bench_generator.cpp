@@ -178,8 +178,71 @@ void BM_DragonFill(benchmark::State& state)
     state.counters["polygon_points"] = static_cast<double>(points);
 }
 
+// A paint as the window makes it (time budget on, Draw Limit 1000 ms) of a Koch curve at 20
+// iterations, zoomed in on a point of the curve at state.range(0) pixels per unit on a
+// 1000 x 700 view: almost all of the fractal lies off the canvas. Items are the points the
+// generator emitted; "complete" is 1 when the paint was not stopped by the Draw Limit.
+// state.range(1) = 0 turns the skipping of off-canvas subtrees off, to compare.
+void BM_ZoomedKochPaint(benchmark::State& state)
+{
+    CPattern koch;
+    koch.m_count = 4;
+    const PointF kochPoints[] = {{-150, 0}, {-50, 0}, {0, 86.60254f}, {50, 0}, {150, 0}};
+    for (int i = 0; i <= 4; ++i)
+        koch.m_points[i] = kochPoints[i];
+    koch.UpdateKnees();
+    auto r = std::make_unique<CFractalRenderer>();
+    r->SetScreenSize(1000, 700);
+    r->SetCanvasSize(1000, 700);
+    r->m_transform.m_origin = PointF{-50.0f, 0.0f};
+    r->m_transform.m_scale = static_cast<float>(state.range(0));
+    r->m_nIterations = 20;
+    r->m_bCullOffCanvas = static_cast<uint8_t>(state.range(1));
+    int64_t points = 0;
+    for (auto _ : state) {
+        r->BeginDraw();
+        r->DrawScene(koch);
+        r->EndDraw();
+        points = r->m_nLineCount;
+    }
+    state.SetItemsProcessed(state.iterations() * points);
+    state.counters["points"] = static_cast<double>(points);
+    state.counters["complete"] = r->m_drawOutcome == DrawOutcome::Complete ? 1.0 : 0.0;
+}
+
+// The dragon in fill mode at 24 iterations, zoomed in 500 times on a view of 1000 x 700.
+void BM_ZoomedDragonFill(benchmark::State& state)
+{
+    const CPattern pattern = Dragon();
+    auto r = std::make_unique<CFractalRenderer>();
+    r->SetScreenSize(1000, 700);
+    r->SetCanvasSize(1000, 700);
+    r->m_transform.m_origin = PointF{-20.0f, -40.0f};
+    r->m_transform.m_scale = 500.0f;
+    r->m_nIterations = 24;
+    r->m_bFill = 1;
+    r->m_nDrawLimit = 20000;  // the polygon's capacity governs
+    int64_t points = 0;
+    for (auto _ : state) {
+        r->BeginDraw();
+        r->DrawScene(pattern);
+        r->EndDraw();
+        points = r->m_nPolygonCount;
+    }
+    state.SetItemsProcessed(state.iterations() * points);
+    state.counters["polygon_points"] = static_cast<double>(points);
+    state.counters["complete"] = r->m_drawOutcome == DrawOutcome::Complete ? 1.0 : 0.0;
+}
+
 }  // namespace
 
+BENCHMARK(BM_ZoomedKochPaint)
+    ->Args({30000, 1})
+    ->Args({3000000, 1})
+    ->Args({30000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_ZoomedDragonFill)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KochLines)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragonLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KochGenerationOnly)->Unit(benchmark::kMicrosecond);

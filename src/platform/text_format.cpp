@@ -41,6 +41,19 @@ std::string FormatInt(int64_t value)
     return s;
 }
 
+std::string FormatGrouped(int64_t value)
+{
+    const std::string digits = FormatInt(value);
+    const size_t first = digits[0] == '-' ? 1 : 0;
+    std::string grouped(digits, 0, first);
+    for (size_t i = first; i < digits.size(); ++i) {
+        if (i != first && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
 std::string FormatFixed(double value, int decimals)
 {
     std::string s;

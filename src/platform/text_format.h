@@ -9,6 +9,10 @@
 // "%d": signed decimal, "-" when negative, no padding.
 std::string FormatInt(int64_t value);
 
+// A whole number with its thousands grouped by commas, for status texts: "1,234,567",
+// "-1,000", "999".
+std::string FormatGrouped(int64_t value);
+
 // "%.Nf": fixed point with exactly `decimals` digits after a point, rounded to nearest,
 // never an exponent, "-" for negative values including negative zero. Non-finite values
 // are written as "nan", "inf" or "-inf", as C does.

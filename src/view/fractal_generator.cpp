@@ -2,9 +2,12 @@
 // pattern, and every segment of that copy again, down to the depth, the detail and the
 // budgets, sending the points in path order to the drawing surface, the fill polygon or the
 // Illustrator path text.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 
+#include "platform/text_format.h"
 #include "platform/tick_count.h"
 #include "view/fractal_renderer.h"
 
@@ -31,6 +34,8 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
     const PointF start = pattern.m_points[0];
 
     m_nTopDepth = m_nIterations & 0xFF;
+    m_drawOutcome = DrawOutcome::Complete;
+    m_bCulling = false;
     m_nProgressPoints = 0;
     m_nProgressLevels = 0;
     for (int l = 0; l < PROGRESS_LEVELS; ++l) {
@@ -112,7 +117,125 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
 
     if (!placeable)
         return true;
+    if (!m_bIllustrator)
+        PrepareCulling(start, end);
     return GenerateSegment(start, end, 0, static_cast<uint8_t>(m_nTopDepth));
+}
+
+void CFractalRenderer::PrepareCulling(PointF start, PointF end)
+{
+    m_bCulling = false;
+    const int n = m_nSegments;
+    const double scale = m_transform.m_scale;
+    if (!m_bCullOffCanvas || m_nWidth <= 0 || m_nHeight <= 0 || !(scale > 0.0) || !std::isfinite(scale))
+        return;
+
+    // The copy of a unit baseline from (0, 0) to (1, 0) as the subdivision places it, in both
+    // rows: child j runs from q[j-1] to q[j]. A mirror reflects the copy about the baseline
+    // and a reversal turns it by half a turn about the baseline's midpoint; neither changes a
+    // child's length or its midpoint's distance from the baseline's midpoint. If the fractal
+    // of every child lies within r times its length of its midpoint, the fractal of the
+    // parent lies within max(1/2, max_j(offset_j + length_j * r)) of its midpoint; a segment
+    // drawn straight (a leaf, a static or hidden knee) lies within 1/2. Iterated from 1/2
+    // over the depth, this bounds every subtree of the generation.
+    double offset[2 * PATTERN_MAX_SEGMENTS];
+    double length[2 * PATTERN_MAX_SEGMENTS];
+    int children = 0;
+    double ratioMax = 1.0;
+    for (int t = 0; t < 2; ++t) {
+        double px = 0.0;
+        double py = 0.0;
+        for (int i = 1; i <= n; ++i) {
+            const double qx = i < n ? m_childRotations[t][i].c : 1.0;
+            const double qy = i < n ? m_childRotations[t][i].s : 0.0;
+            offset[children] = std::hypot(0.5 * (px + qx) - 0.5, 0.5 * (py + qy));
+            length[children] = std::hypot(qx - px, qy - py);
+            ++children;
+            ratioMax = std::max(ratioMax, std::hypot(qx, qy));
+            px = qx;
+            py = qy;
+        }
+    }
+    double reach = 0.5;
+    for (int d = 0; d < m_nTopDepth; ++d) {
+        double next = 0.5;
+        for (int j = 0; j < children; ++j)
+            next = std::max(next, offset[j] + length[j] * reach);
+        if (!(next < 1e30))
+            return;  // growing without bound: nothing can be skipped safely
+        if (next == reach)
+            break;
+        reach = next;
+    }
+    // The reach is applied to |dx| + |dy|, which is at least the segment's length.
+    reach *= 1.0 + 1e-4;
+
+    // Float rounding: every child point is computed from its parent's ends with an error of a
+    // few units in the last place of the largest magnitude involved, once per level, and the
+    // view transform rounds once more. The margin takes all of it, plus 3 pixels for the
+    // rounding of pixels and the line stepper, or, for a screen point sink, half the widest
+    // line an antialiased picture strokes and then some.
+    const double marginPixels = m_pScreenSink != nullptr ? 16.0 : 3.0;
+    const double bx = static_cast<double>(end.x) - start.x;
+    const double by = static_cast<double>(end.y) - start.y;
+    const double baseline = std::fabs(bx) + std::fabs(by);
+    // Every point lies within reach * baseline of the baseline's midpoint, and every product
+    // in a child's placement is at most ratioMax times a segment no longer than the baseline's
+    // whole fractal.
+    const double magnitude = std::max({std::fabs(start.x), std::fabs(start.y), std::fabs(end.x), std::fabs(end.y)}) +
+                             (reach + 2.0 * reach * ratioMax) * baseline;
+    const double ox = m_transform.m_origin.x;
+    const double oy = m_transform.m_origin.y;
+    const double unit = std::ldexp(1.0, -20);
+    const double margin = (m_nTopDepth + 1) * (1.0 + 2.0 * reach) * magnitude * unit +
+                          (magnitude + std::fabs(ox) + std::fabs(oy)) * unit + marginPixels / scale;
+
+    // The canvas's pixels 0 .. w-1 by 0 .. h-1 in pattern coordinates, for either direction
+    // of y.
+    const double cx = m_transform.m_center.x;
+    const double cy = m_transform.m_center.y;
+    const double halfHeight = std::max(std::fabs(cy), std::fabs(m_nHeight - cy));
+    const double left = ox + (0.0 - cx) / scale - margin;
+    const double right = ox + (m_nWidth - cx) / scale + margin;
+    const double bottom = oy - halfHeight / scale - margin;
+    const double top = oy + halfHeight / scale + margin;
+    const double all[] = {reach, margin, left, right, bottom, top};
+    for (double v : all) {
+        if (!(std::fabs(v) < 1e37))
+            return;
+    }
+    m_fCullReach = static_cast<float>(reach);
+    m_fCullMargin = static_cast<float>(margin);
+    m_fCullLeft = static_cast<float>(left);
+    m_fCullRight = static_cast<float>(right);
+    m_fCullBottom = static_cast<float>(bottom);
+    m_fCullTop = static_cast<float>(top);
+    m_bCulling = true;
+}
+
+bool CFractalRenderer::CountForTimeLimit()
+{
+    if (!m_bTimeLimit)
+        return true;
+    ++m_nLineCount;
+    if ((m_nLineCount & 255) == 0 && GetTickCount64() > m_dwDeadline) {
+        m_drawOutcome = DrawOutcome::TimeLimit;
+        return false;
+    }
+    return true;
+}
+
+std::string CFractalRenderer::DrawOutcomeText() const
+{
+    switch (m_drawOutcome) {
+    case DrawOutcome::TimeLimit:
+        return "Drawing stopped at the Draw Limit after " + FormatGrouped(m_nLineCount) + " lines";
+    case DrawOutcome::PointBudget:
+        return "Drawing stopped at the fill point budget after " + FormatGrouped(m_nPolygonCount) + " points";
+    case DrawOutcome::Complete:
+        break;
+    }
+    return {};
 }
 
 bool CFractalRenderer::GenerateSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
@@ -147,11 +270,13 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
     const POINT p = m_transform.WorldToScreen(end);
     const bool inside = PtInRect(&m_rcClient, p);
 
-    // A hidden knee is a gap and a static knee a straight line, at any depth.
+    // A hidden knee is a gap and a static knee a straight line, at any depth. Every point
+    // emitted counts towards the time budget, drawn or not, so that a paint ends within the
+    // Draw Limit however much of the fractal lies off the canvas.
     if (flags & KNEE_HIDE)
-        return EmitScreen(end, p, inside, EMIT_MOVE, depth);
+        return CountForTimeLimit() && EmitScreen(end, p, inside, EMIT_MOVE, depth);
     if (flags & KNEE_STATIC)
-        return EmitScreen(end, p, inside, EMIT_LINE, depth);
+        return CountForTimeLimit() && EmitScreen(end, p, inside, EMIT_LINE, depth);
 
     if (depth != 0) {
         // The segment's length on screen: m_ptLast is the pixel of its start. Beyond the
@@ -159,20 +284,24 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
         const int64_t ax = PixelSpan(p.x, m_ptLast.x);
         const int64_t ay = PixelSpan(p.y, m_ptLast.y);
         const int64_t dist = (ax < DISTANCE_TABLE_SIZE && ay < DISTANCE_TABLE_SIZE) ? m_nDistance[ax][ay] : ax + ay;
-        if (dist >= m_nDetail)
-            return SubdivideSegment<false>(start, end, flags, depth);
+        if (dist >= m_nDetail) {
+            // A subtree whose whole fractal lies off the canvas becomes a move to its end: its
+            // lines would draw no pixel, and in fill mode the polygon changes only inside the
+            // subtree's own region, off the canvas, so the even-odd fill on it stays the same.
+            if (!m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
+                return SubdivideSegment<false>(start, end, flags, depth);
+            return CountForTimeLimit() && EmitScreen(end, p, inside, EMIT_MOVE, depth);
+        }
     }
 
     // A leaf.
     if (!m_bTimeLimit)
         return EmitScreen(end, p, inside, EMIT_LINE, depth);
-    // Both ends off the canvas: a move, neither drawn nor counted, even if it crosses it.
+    if (!CountForTimeLimit())
+        return false;
+    // Both ends off the canvas: a move, not drawn, even if it crosses it.
     if (!m_bLastInside && !inside)
         return EmitScreen(end, p, inside, EMIT_MOVE, depth);
-    // The clock is read only once per 256 counted lines.
-    m_nLineCount = static_cast<int32_t>(static_cast<uint32_t>(m_nLineCount) + 1u);
-    if ((m_nLineCount & 255) == 0 && GetTickCount64() > m_dwDeadline)
-        return false;
     return EmitScreen(end, p, inside, EMIT_LINE, depth);
 }
 
@@ -254,10 +383,10 @@ bool CFractalRenderer::AddPolygonPoint(POINT p)
     // budget of 8 points per millisecond of the draw limit. A refusal changes nothing.
     const int64_t capacity = m_pPolygon != nullptr ? (m_nPolygonMax < POLYGON_ALLOCATED ? m_nPolygonMax : POLYGON_ALLOCATED) : 0;
     const int64_t count = m_nPolygonCount;
-    if (count < 0 || count >= capacity)
+    if (count < 0 || count >= capacity || (m_bTimeLimit && count >= 8 * static_cast<int64_t>(m_nDrawLimit))) {
+        m_drawOutcome = DrawOutcome::PointBudget;
         return false;
-    if (m_bTimeLimit && count >= 8 * static_cast<int64_t>(m_nDrawLimit))
-        return false;
+    }
     m_pPolygon[count] = p;
     m_nPolygonCount = static_cast<int32_t>(count + 1);
     return true;
@@ -276,17 +405,22 @@ void CFractalRenderer::CloseFill(const CPattern& pattern)
     const double dy = static_cast<double>(e.y) - s.y;
 
     // The canvas corners, 2 pixels outside on every side: top right, top left, bottom left,
-    // bottom right. Edge k joins corner k-1 and corner k: right, top, left, bottom.
+    // bottom right of the picture. Edge k joins corner k-1 and corner k: right, top, left,
+    // bottom. A bitmap export draws the picture upside down (m_flipY), so there the picture's
+    // top is the canvas's last row: the walk then goes round the same corners of the pattern
+    // plane and fills the same side of the curve as the screen does.
     auto clampPixel = [](int64_t v) {
         return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v));
     };
     const int64_t w = m_nWidth;
     const int64_t h = m_nHeight;
+    const int32_t topRow = m_transform.m_flipY ? clampPixel(h + 2) : -2;
+    const int32_t bottomRow = m_transform.m_flipY ? -2 : clampPixel(h + 2);
     const PointF corners[4] = {
-        m_transform.ScreenToWorld(clampPixel(w + 2), -2),
-        m_transform.ScreenToWorld(-2, -2),
-        m_transform.ScreenToWorld(-2, clampPixel(h + 2)),
-        m_transform.ScreenToWorld(clampPixel(w + 2), clampPixel(h + 2)),
+        m_transform.ScreenToWorld(clampPixel(w + 2), topRow),
+        m_transform.ScreenToWorld(-2, topRow),
+        m_transform.ScreenToWorld(-2, bottomRow),
+        m_transform.ScreenToWorld(clampPixel(w + 2), bottomRow),
     };
     double side[4];
     for (int k = 0; k < 4; ++k) {

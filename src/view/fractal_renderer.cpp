@@ -83,6 +83,7 @@ void CFractalRenderer::DrawScene(const CPattern& pattern)
 
     const int n = pattern.m_count;
     m_nSegments = n;
+    m_drawOutcome = DrawOutcome::Complete;
     // Points 0 .. n of the pattern; a count outside the record's bounds never reads past it.
     const int lastPoint = n < 0 ? -1 : (n > PATTERN_MAX_SEGMENTS ? PATTERN_MAX_SEGMENTS : n);
 

@@ -4,6 +4,7 @@
 // so it is always allocated on the heap.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -49,6 +50,14 @@ public:
     virtual bool Continue(double fraction) = 0;
 };
 
+// How the last picture's generation ended: complete, or stopped by the time budget (the Draw
+// Limit) or by the fill polygon's point budget (or its capacity).
+enum class DrawOutcome : uint8_t {
+    Complete,
+    TimeLimit,
+    PointBudget,
+};
+
 constexpr int DISTANCE_TABLE_SIZE = 1000;
 constexpr int POLYGON_CAPACITY = 100000;
 constexpr int POLYGON_ALLOCATED = 100005;
@@ -84,13 +93,17 @@ public:
     // if given, says why and no file is left behind).
     int ExportIllustrator(const CPattern& pattern, const char* fileName, std::string* error = nullptr);
 
+    // The status text of a picture that the last generation left incomplete, for example
+    // "Drawing stopped at the Draw Limit after 1,234,567 lines"; empty when it was complete.
+    std::string DrawOutcomeText() const;
+
     CFile m_aiFile;
     int32_t m_nDistance[DISTANCE_TABLE_SIZE][DISTANCE_TABLE_SIZE];
     POINT m_ptLast{};
     RECT m_rcClient{};
     uint8_t m_bLastInside = 0;
     uint64_t m_dwDeadline = 0;
-    int32_t m_nLineCount = 0;
+    int64_t m_nLineCount = 0;  // points emitted on the screen, counted towards the time check
     int32_t m_nSegments = 0;
     uint8_t m_childFlags[2][PATTERN_MAX_SEGMENTS] = {};
     ChildStep m_childSteps[2][PATTERN_MAX_SEGMENTS] = {};
@@ -109,6 +122,13 @@ public:
     uint8_t m_bTimeLimit = 1;
     // Set when a document's view settings were read; cleared by the view's initial update.
     uint8_t m_bLoadedFromFile = 0;
+    // Subtrees whose whole fractal lies off the canvas are skipped in screen and bitmap
+    // drawing (never in the Illustrator file). It changes no pixel; tests turn it off to
+    // compare.
+    uint8_t m_bCullOffCanvas = 1;
+    // How the last generation ended; set by Generate and by the fill polygon's refusals, and
+    // Complete after a scene without the fractal.
+    DrawOutcome m_drawOutcome = DrawOutcome::Complete;
 
     // Progress and cancellation of an export (null outside exports). m_bCancelled is set when
     // the progress object asked to stop; the generation then ends as after a time stop.
@@ -153,9 +173,33 @@ private:
     template <bool Illustrator>
     bool SubdivideSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
     double ProgressFraction() const;
+    // Sets up the off-canvas test of one generation from the child tables, the view and the
+    // canvas (m_bCulling stays false where it cannot be bounded safely).
+    void PrepareCulling(PointF start, PointF end);
+    // True when the whole fractal of the segment from start to end lies off the canvas.
+    bool SubtreeOffCanvas(PointF start, PointF end) const
+    {
+        const float reach = m_fCullReach * (std::fabs(end.x - start.x) + std::fabs(end.y - start.y)) + m_fCullMargin;
+        const float mx = 0.5f * (start.x + end.x);
+        const float my = 0.5f * (start.y + end.y);
+        return mx + reach < m_fCullLeft || mx - reach > m_fCullRight || my + reach < m_fCullBottom || my - reach > m_fCullTop;
+    }
+    // Counts one point emitted on the screen and reads the clock once per 256: false when
+    // the Draw Limit's time is spent. Always true without the time budget.
+    bool CountForTimeLimit();
 
     ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
     int32_t m_nTopDepth = 0;  // depth of the baseline in the current generation
+    // The off-canvas test: the fractal of a segment lies within m_fCullReach * (|dx| + |dy|)
+    // of its midpoint, give or take m_fCullMargin (float rounding and pixel rounding); the
+    // canvas, in pattern coordinates, lies within the box left .. right by bottom .. top.
+    bool m_bCulling = false;
+    float m_fCullReach = 0.0f;
+    float m_fCullMargin = 0.0f;
+    float m_fCullLeft = 0.0f;
+    float m_fCullRight = 0.0f;
+    float m_fCullBottom = 0.0f;
+    float m_fCullTop = 0.0f;
     // Export progress: points emitted so far, and the child index taken at each of the top
     // recursion levels (m_nProgressLevels of them are current).
     uint32_t m_nProgressPoints = 0;

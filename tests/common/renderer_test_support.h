@@ -51,13 +51,15 @@ inline CPattern MakePattern(std::initializer_list<PointF> points, std::initializ
     return pattern;
 }
 
-// Runs the generator in fill mode without the screen budgets and returns the points it
-// emitted, in order (at most the polygon's capacity). `result` receives Generate's answer.
+// Runs the generator in fill mode without the screen budgets and without skipping what lies
+// off the canvas, and returns the points it emitted, in order (at most the polygon's
+// capacity). `result` receives Generate's answer.
 inline std::vector<POINT> Record(CFractalRenderer& renderer, const CPattern& pattern, int iterations,
                                  bool* result = nullptr)
 {
     renderer.m_bFill = 1;
     renderer.m_bTimeLimit = 0;
+    renderer.m_bCullOffCanvas = 0;
     renderer.m_nIterations = iterations;
     renderer.m_nPolygonCount = 0;
     renderer.m_nSegments = pattern.m_count;

@@ -164,6 +164,16 @@ TEST(FormatFixed, NonFiniteValuesAsC)
     EXPECT_EQ(FormatF(std::numeric_limits<double>::quiet_NaN()), "nan");
 }
 
+TEST(FormatGrouped, ThousandsSeparatedByCommas)
+{
+    EXPECT_EQ(FormatGrouped(0), "0");
+    EXPECT_EQ(FormatGrouped(999), "999");
+    EXPECT_EQ(FormatGrouped(1000), "1,000");
+    EXPECT_EQ(FormatGrouped(1234567), "1,234,567");
+    EXPECT_EQ(FormatGrouped(-100000), "-100,000");
+    EXPECT_EQ(FormatGrouped(std::numeric_limits<int64_t>::min()), "-9,223,372,036,854,775,808");
+}
+
 TEST(FormatInt, SignedDecimalWithoutPadding)
 {
     EXPECT_EQ(FormatInt(0), "0");
