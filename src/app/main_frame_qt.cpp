@@ -382,15 +382,30 @@ uint32_t CMainFrame::OnSetMessageString(uint32_t stringId)
         shown = m_nPendingPrompt;
         m_nPendingPrompt = 0;
     }
-    SetMessageText(PromptText(shown));
+    SetMessageText(shown == AFX_IDS_IDLEMESSAGE ? IdleText() : PromptText(shown));
+    m_bIdleShown = shown == AFX_IDS_IDLEMESSAGE;
     m_nLastMessage = shown;
     return last;
 }
 
 void CMainFrame::SetMessageText(const QString& text)
 {
+    m_bIdleShown = false;
     if (m_messagePane != nullptr)
         m_messagePane->setText(text);
+}
+
+QString CMainFrame::IdleText() const
+{
+    return m_drawStopText.isEmpty() ? PromptText(AFX_IDS_IDLEMESSAGE) : m_drawStopText;
+}
+
+void CMainFrame::SetDrawOutcomeText(const QString& text)
+{
+    m_drawStopText = text;
+    // A menu prompt or an export's outcome stays; the idle text follows the picture.
+    if (m_bIdleShown && m_messagePane != nullptr)
+        m_messagePane->setText(IdleText());
 }
 
 void CMainFrame::SetRecentFiles(const QStringList& paths)

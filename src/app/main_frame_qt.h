@@ -86,12 +86,15 @@ public:
     // The prompt (text before "\n") and tooltip (text after it) of a command's string.
     static QString PromptText(uint32_t id);
     static QString ToolTipText(uint32_t id);
+    // The text of the idle state: "Ready", or what stopped the picture while it is incomplete.
+    QString IdleText() const;
 
     // IViewFrame
     void SetFieldValue(int fieldId, int32_t value) override;
     void SetSliderPosition(int32_t position) override;
     void SetCommandChecked(uint32_t commandId, bool checked) override;
     void SetPointerPaneText(const QString& text) override;
+    void SetDrawOutcomeText(const QString& text) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -128,4 +131,8 @@ private:
     bool m_bFullScreen = false;
     uint32_t m_nPendingPrompt = 0;
     uint32_t m_nLastMessage = 0;
+    // The idle text while the picture is incomplete (empty: "Ready"), and whether the message
+    // pane shows the idle text now, so that a new picture's outcome can replace it.
+    QString m_drawStopText;
+    bool m_bIdleShown = false;
 };

@@ -132,6 +132,8 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
     if (m_bRedraw && m_pDocument != nullptr) {
         DrawScene(m_pDocument->m_pattern);
         ++m_nSceneCount;
+        if (m_pFrame != nullptr)
+            m_pFrame->SetDrawOutcomeText(QString::fromStdString(DrawOutcomeText()));
     }
     EndDraw();
 

@@ -41,6 +41,10 @@ public:
     virtual void SetPointerPaneText(const QString& text) = 0;
     // The text of the status bar's message pane (the outcome of an export).
     virtual void SetMessageText(const QString& text) { Q_UNUSED(text); }
+    // How the last picture ended: empty when it is complete, else the text that says where it
+    // stopped ("Drawing stopped at the Draw Limit after 1,234 lines"), shown in place of the
+    // idle text until a complete picture follows.
+    virtual void SetDrawOutcomeText(const QString& text) { Q_UNUSED(text); }
 };
 
 // The editor's host interface comes before the 4 MB renderer, so every polymorphic base
