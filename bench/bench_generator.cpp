@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "document/pattern.h"
+#include "reference_generator.h"
 #include "view/fractal_renderer.h"
 
 namespace {
@@ -126,6 +127,30 @@ void BM_DragonLines(benchmark::State& state)
     RunLines(state, Dragon(), 18, 16);
 }
 
+// The straightforward reference drawing the same scene: the program should keep up with it.
+void RunReference(benchmark::State& state, const CPattern& pattern, int depth, int probeDepth)
+{
+    auto r = FittedRenderer(pattern, probeDepth);
+    ReferenceGenerator reference(pattern, r->m_transform, r->m_nDetail, kWidth, kHeight);
+    int64_t leaves = 0;
+    for (auto _ : state) {
+        leaves = reference.Draw(depth);
+        benchmark::DoNotOptimize(reference.Pixels().data());
+    }
+    state.SetItemsProcessed(state.iterations() * leaves);
+    state.counters["leaf_lines"] = static_cast<double>(leaves);
+}
+
+void BM_ReferenceKochLines(benchmark::State& state)
+{
+    RunReference(state, Koch(), 7, 7);
+}
+
+void BM_ReferenceDragonLines(benchmark::State& state)
+{
+    RunReference(state, Dragon(), 18, 16);
+}
+
 // Generation alone: the points go to the fill polygon, nothing is drawn.
 void BM_KochGenerationOnly(benchmark::State& state)
 {
@@ -159,14 +184,15 @@ void BM_DragonScene(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * leaves);
 }
 
-// Fill mode with the polygon at its capacity: generation of 100,000 points, closing along
-// the border and filling the polygon.
+// Fill mode with the whole dragon at depth 16 (65,537 points; depth 18 would overflow the
+// polygon and stop early): generation, closing along the border and filling the polygon.
 void BM_DragonFill(benchmark::State& state)
 {
     const CPattern pattern = Dragon();
     auto r = FittedRenderer(pattern, 16);
-    r->m_nIterations = 18;
+    r->m_nIterations = 16;
     r->m_bFill = 1;
+    r->m_bTimeLimit = 0;
     int64_t points = 0;
     for (auto _ : state) {
         r->BeginDraw();
@@ -174,6 +200,8 @@ void BM_DragonFill(benchmark::State& state)
         r->EndDraw();
         points = r->m_nPolygonCount;
     }
+    if (points < 65537)
+        state.SkipWithError("the dragon was not generated whole");
     state.SetItemsProcessed(state.iterations() * points);
     state.counters["polygon_points"] = static_cast<double>(points);
 }
@@ -245,6 +273,8 @@ BENCHMARK(BM_ZoomedKochPaint)
 BENCHMARK(BM_ZoomedDragonFill)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KochLines)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragonLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReferenceKochLines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReferenceDragonLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KochGenerationOnly)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragonScene)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragonFill)->Unit(benchmark::kMillisecond);

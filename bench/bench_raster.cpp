@@ -1,6 +1,6 @@
 // Raster device throughput: short pen lines (the bulk of drawing a fractal's outline), lines
-// that must be clipped from far away, and the fill plus outline of a 100,000-point polygon on
-// a full-HD canvas.
+// that must be clipped from far away, long lines across the canvas, and the fill plus outline
+// of 100,000-point polygons (a noisy circle and a fractal) on a full-HD canvas.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -91,19 +91,29 @@ void BM_ShortLinesDashed(benchmark::State& state)
 }
 BENCHMARK(BM_ShortLinesDashed)->Arg(8);
 
-// Lines between points up to 2^30 pixels away that cross the canvas.
+// Lines from 2^29 pixels away across a corner of the canvas, at about 45 degrees and at most
+// 64 pixels from the corner: half of them miss the canvas, the others cut a few dozen pixels
+// off it. The cost is the clipping, not the stepping.
 void BM_FarLinesClipped(benchmark::State& state)
 {
     Surface s;
     std::mt19937 rng(3);
-    std::uniform_int_distribution<int32_t> far(-(1 << 30), 1 << 30);
     std::vector<std::pair<POINT, POINT>> lines;
+    constexpr int32_t kReach = 1 << 29;
     while (lines.size() < 4096) {
-        // Through a random canvas point, out to far ends in opposite directions.
-        const POINT c{static_cast<int32_t>(rng() % kWidth), static_cast<int32_t>(rng() % kHeight)};
-        const int32_t dx = far(rng), dy = far(rng);
-        const POINT a{c.x - dx, c.y - dy};
-        const POINT b{c.x + dx, c.y + dy};
+        // Near the top left corner, x + y = k, then mirrored to one of the four corners.
+        const int32_t k = static_cast<int32_t>(rng() % 129) - 64;
+        const int32_t skew = static_cast<int32_t>(rng() % 2001) - 1000;
+        const POINT c{k / 2, k - k / 2};
+        const POINT d{kReach + skew * 1000, -kReach + skew * 1000};
+        POINT a{c.x - d.x, c.y - d.y}, b{c.x + d.x, c.y + d.y};
+        const unsigned corner = rng() % 4;
+        for (POINT* p : {&a, &b}) {
+            if (corner & 1)
+                p->x = kWidth - 1 - p->x;
+            if (corner & 2)
+                p->y = kHeight - 1 - p->y;
+        }
         lines.push_back({a, b});
     }
     for (auto _ : state) {
@@ -117,6 +127,73 @@ void BM_FarLinesClipped(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lines.size()));
 }
 BENCHMARK(BM_FarLinesClipped);
+
+// Long lines between random points of the canvas (about 700 pixels on average).
+void BM_LongLines(benchmark::State& state)
+{
+    Surface s;
+    std::mt19937 rng(5);
+    std::vector<std::pair<POINT, POINT>> lines;
+    while (lines.size() < 4096) {
+        const POINT a{static_cast<int32_t>(rng() % kWidth), static_cast<int32_t>(rng() % kHeight)};
+        const POINT b{static_cast<int32_t>(rng() % kWidth), static_cast<int32_t>(rng() % kHeight)};
+        lines.push_back({a, b});
+    }
+    for (auto _ : state) {
+        for (const auto& [a, b] : lines) {
+            s.dc.MoveTo(a.x, a.y);
+            s.dc.LineTo(b.x, b.y);
+        }
+        benchmark::DoNotOptimize(s.bitmap.Bits());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(lines.size()));
+}
+BENCHMARK(BM_LongLines);
+
+// The first `count` points of a dragon curve turned by 30 degrees and fitted into the canvas:
+// edges of 2 to 3 pixels in every direction, crossing and touching each other as a fractal's do.
+std::vector<POINT> DragonPolygon(size_t count)
+{
+    std::vector<double> xs(count), ys(count);
+    int64_t x = 0, y = 0, dx = 1, dy = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const double c = std::cos(std::numbers::pi / 6), s = std::sin(std::numbers::pi / 6);
+        xs[i] = static_cast<double>(x) * c - static_cast<double>(y) * s;
+        ys[i] = static_cast<double>(x) * s + static_cast<double>(y) * c;
+        x += dx, y += dy;
+        // Paper folding: the turn after step i + 1 is given by the bit above its lowest set bit.
+        const uint64_t k = i + 1;
+        const bool left = ((k & (0 - k)) << 1 & k) == 0;
+        const int64_t t = dx;
+        dx = left ? -dy : dy;
+        dy = left ? t : -t;
+    }
+    const auto [minX, maxX] = std::minmax_element(xs.begin(), xs.end());
+    const auto [minY, maxY] = std::minmax_element(ys.begin(), ys.end());
+    const double scale = 0.95 * std::min(kWidth / (*maxX - *minX), kHeight / (*maxY - *minY));
+    const double midX = (*minX + *maxX) / 2, midY = (*minY + *maxY) / 2;
+    std::vector<POINT> pts(count);
+    for (size_t i = 0; i < count; ++i)
+        pts[i] = {static_cast<int32_t>(std::lround(kWidth / 2 + (xs[i] - midX) * scale)),
+                  static_cast<int32_t>(std::lround(kHeight / 2 + (ys[i] - midY) * scale))};
+    return pts;
+}
+
+// Fill and outline of a 100,000-point fractal polygon.
+void BM_FractalPolygon100k(benchmark::State& state)
+{
+    Surface s;
+    const auto pts = DragonPolygon(100000);
+    s.dc.Polygon(pts.data(), static_cast<int>(pts.size()));  // grows the work space once
+    for (auto _ : state) {
+        s.dc.Polygon(pts.data(), static_cast<int>(pts.size()));
+        benchmark::DoNotOptimize(s.bitmap.Bits());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(pts.size()));
+}
+BENCHMARK(BM_FractalPolygon100k)->Unit(benchmark::kMillisecond);
 
 // Fill and outline of a 100,000-point closed curve; range(0) is the jitter in pixels.
 void BM_Polygon100k(benchmark::State& state)

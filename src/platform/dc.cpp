@@ -40,8 +40,20 @@ void CDC::MoveTo(int32_t x, int32_t y)
 
 void CDC::LineTo(int32_t x, int32_t y)
 {
-    PenSegment(m_pos.x, m_pos.y, x, y, m_penPhase);
+    const POINT from = m_pos;
     m_pos = POINT{x, y};
+    // Most lines of a picture are short and lie wholly on the bitmap (an empty bitmap has
+    // width 0, so nothing passes the test).
+    if (m_bitmap != nullptr) {
+        const uint32_t w = static_cast<uint32_t>(m_bitmap->Width());
+        const uint32_t h = static_cast<uint32_t>(m_bitmap->Height());
+        if (static_cast<uint32_t>(from.x) < w && static_cast<uint32_t>(x) < w && static_cast<uint32_t>(from.y) < h &&
+            static_cast<uint32_t>(y) < h) {
+            InsideSegment(from.x, from.y, x, y, m_penPhase);
+            return;
+        }
+    }
+    PenSegment(from.x, from.y, x, y, m_penPhase);
 }
 
 void CDC::FillPixels(int64_t l, int64_t t, int64_t r, int64_t b, uint32_t pixel)

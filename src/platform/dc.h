@@ -68,6 +68,9 @@ private:
     // restart it, LineTo carries it on so that a path of short segments keeps its pattern.
     uint32_t m_penPhase = 0;
 
+    // A line whose two ends lie on the bitmap: the same pixels and pattern as PenSegment,
+    // with only the set-up a short line needs (no bounding box, no clipping).
+    void InsideSegment(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t& phase);
     // Steps the pen from (x0, y0) towards (x1, y1), the end pixel excluded, drawing only the
     // part inside the bitmap. phase is the pattern position of the first pixel; it comes back
     // advanced by the length of the whole line, visible or not.

@@ -37,6 +37,17 @@ Int128 CeilDiv(Int128 a, Int128 b)
     return -FloorDiv(-a, b);
 }
 
+int64_t CeilDiv64(int64_t a, int64_t b)  // b > 0
+{
+    int64_t q = a / b;
+    if (a % b != 0 && a > 0)
+        ++q;
+    return q;
+}
+
+// Extents below this bound keep the clipping products below 2^62.
+constexpr int64_t kSmall = int64_t{1} << 30;
+
 // Pattern positions run 0 .. period-1; the first `on` of them are drawn.
 constexpr uint32_t kDashPeriod = 24, kDashOn = 18;
 constexpr uint32_t kDotPeriod = 6, kDotOn = 3;
@@ -107,18 +118,67 @@ void Step(uint32_t* bits, Walk w, uint32_t phase, uint32_t pixel)
     } else {
         // m(i) >= lo  <=>  i >= ceil(((2 lo - 1) amajor + bias) / (2 aminor))
         // m(i) <= hi  <=>  i <  ceil(((2 hi + 1) amajor + bias) / (2 aminor))
-        const Int128 twoMinor = Int128{2} * aminor;
-        const Int128 iLo = CeilDiv((Int128{2} * lo - 1) * amajor + bias, twoMinor);
-        const Int128 iHi = CeilDiv((Int128{2} * hi + 1) * amajor + bias, twoMinor) - 1;
-        if (iLo > last || iHi < first)
-            return false;
-        first = static_cast<int64_t>(std::max<Int128>(first, iLo));
-        last = static_cast<int64_t>(std::min<Int128>(last, iHi));
+        int64_t iLo, iHi;
+        if (amajor < kSmall && lo > -kSmall && lo < kSmall && hi > -kSmall && hi < kSmall) {
+            // The products stay below 2^62: 64-bit division is much cheaper.
+            iLo = CeilDiv64((2 * lo - 1) * amajor + bias, 2 * aminor);
+            iHi = CeilDiv64((2 * hi + 1) * amajor + bias, 2 * aminor) - 1;
+        } else {
+            const Int128 twoMinor = Int128{2} * aminor;
+            const Int128 lo128 = CeilDiv((Int128{2} * lo - 1) * amajor + bias, twoMinor);
+            const Int128 hi128 = CeilDiv((Int128{2} * hi + 1) * amajor + bias, twoMinor) - 1;
+            if (lo128 > last || hi128 < first)
+                return false;
+            iLo = static_cast<int64_t>(std::max<Int128>(first, lo128));
+            iHi = static_cast<int64_t>(std::min<Int128>(last, hi128));
+        }
+        first = std::max(first, iLo);
+        last = std::min(last, iHi);
     }
     return first <= last;
 }
 
 }  // namespace
+
+void CDC::InsideSegment(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t& phase)
+{
+    // Both ends lie on the bitmap, so every pixel does: the walk starts at (x0, y0) with the
+    // full line's remainder and takes all n steps.
+    const int64_t dx = int64_t{x1} - x0;
+    const int64_t dy = int64_t{y1} - y0;
+    const int64_t adx = dx < 0 ? -dx : dx;
+    const int64_t ady = dy < 0 ? -dy : dy;
+    const bool xMajor = adx >= ady;
+    const int64_t n = xMajor ? adx : ady;
+    if (n == 0)
+        return;
+    const int64_t width = m_bitmap->Width();
+    const int64_t xStride = dx < 0 ? -1 : 1;
+    const int64_t yStride = dy < 0 ? -width : width;
+    Walk walk;
+    walk.index = int64_t{y0} * width + x0;
+    walk.majorStride = xMajor ? xStride : yStride;
+    walk.minorStride = xMajor ? yStride : xStride;
+    walk.count = n;
+    walk.modulus = 2 * n;
+    walk.increment = 2 * (xMajor ? ady : adx);
+    walk.remainder = n - ((xMajor ? dy : dx) < 0 ? 1 : 0);
+    const uint32_t pixel = PixelFromColor(m_pen.color);
+    const uint32_t startPhase = phase;
+    switch (m_pen.style) {
+    case PS_SOLID:
+        Step<1, 1>(m_bitmap->Bits(), walk, 0, pixel);
+        break;
+    case PS_DASH:
+        phase = AdvancePhase(PS_DASH, startPhase, static_cast<uint64_t>(n));
+        Step<kDashPeriod, kDashOn>(m_bitmap->Bits(), walk, startPhase % kDashPeriod, pixel);
+        break;
+    case PS_DOT:
+        phase = AdvancePhase(PS_DOT, startPhase, static_cast<uint64_t>(n));
+        Step<kDotPeriod, kDotOn>(m_bitmap->Bits(), walk, startPhase % kDotPeriod, pixel);
+        break;
+    }
+}
 
 void CDC::PenSegment(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t& phase)
 {
@@ -168,7 +228,11 @@ void CDC::PenSegment(int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t& p
     walk.increment = 2 * aminor;
     walk.remainder = n - bias;  // below the modulus, so m(0) = 0
     int64_t offset = 0;
-    if (first > 0) {
+    if (first > 0 && first < kSmall && aminor < kSmall) {
+        const int64_t numerator = 2 * first * aminor + n - bias;  // below 2^62
+        offset = numerator / walk.modulus;
+        walk.remainder = numerator - offset * walk.modulus;
+    } else if (first > 0) {
         const Int128 numerator = Int128{2} * first * aminor + n - bias;
         offset = static_cast<int64_t>(numerator / walk.modulus);  // numerator > 0
         walk.remainder = static_cast<int64_t>(numerator - Int128{offset} * walk.modulus);

@@ -46,6 +46,32 @@ Int128 FloorDiv128(Int128 a, Int128 b)  // b > 0
 // Edge extents below this bound keep the crossing's numerator below 2^62.
 constexpr int64_t kSmall = int64_t{1} << 30;
 
+// Short edges, the bulk of a fractal's polygon, find each row's crossing by multiplying with
+// a reciprocal instead of dividing: for a divisor d <= 512 and a numerator below 2^31,
+// floor(n / d) = (n * (floor(2^40 / d) + 1)) >> 40 exactly (Granlund and Montgomery).
+constexpr int64_t kShortRows = 256;        // dy below this, so 2 dy <= 510
+constexpr int64_t kShortSpan = int64_t{1} << 20;  // |dx| below this
+constexpr int kReciprocalShift = 40;
+// A multiple of the divisor added to keep the numerator positive: |dx (2 k + 1) - dy| stays
+// below 2 dy (|dx| + 1) <= 2 dy 2^21 for the rows k < dy of an edge.
+constexpr int kOffsetShift = 21;
+
+struct Reciprocals {
+    uint64_t m[2 * kShortRows] = {};
+    constexpr Reciprocals()
+    {
+        for (int64_t d = 1; d < 2 * kShortRows; ++d)
+            m[d] = (uint64_t{1} << kReciprocalShift) / static_cast<uint64_t>(d) + 1;
+    }
+};
+constexpr Reciprocals kReciprocals;
+
+int64_t DivideShort(int64_t n, uint64_t reciprocal)  // 0 <= n < 2^31
+{
+    __extension__ typedef unsigned __int128 UInt128;
+    return static_cast<int64_t>((UInt128{static_cast<uint64_t>(n)} * reciprocal) >> kReciprocalShift);
+}
+
 // The flag words live in a byte buffer; memcpy reads and writes them without aliasing trouble
 // and compiles to plain word loads and stores.
 uint64_t LoadWord(const uint8_t* p)
@@ -114,6 +140,19 @@ void CDC::FillPolygonEvenOdd(const POINT* points, int count, uint32_t pixel)
         const int64_t dx = xb - xa;
         const int64_t dy = yb - ya;
         const int64_t twoDy = 2 * dy;
+        if (r0 == ya && dy < kShortRows && dx > -kShortSpan && dx < kShortSpan) {
+            // floor(xc - 0.5) on row ya + k is xa + floor((dx (2 k + 1) - dy) / twoDy).
+            const uint64_t reciprocal = kReciprocals.m[twoDy];
+            const int64_t left = xa - (int64_t{1} << kOffsetShift) + 1;
+            int64_t num = dx - dy + (twoDy << kOffsetShift);
+            uint8_t* row = flags + r0 * rowBytes;
+            for (int64_t y = r0; y <= r1; ++y, num += 2 * dx, row += rowBytes) {
+                const int64_t column = left + DivideShort(num, reciprocal);
+                if (column < width)
+                    Toggle(row, column);
+            }
+            continue;
+        }
         // floor(xc - 0.5) on row r0 is xa + floor(num / twoDy), with num = dx (2 (r0 - ya) + 1) - dy.
         int64_t q;    // floor(xc - 0.5) on the current row
         int64_t rem;  // its remainder, 0 <= rem < twoDy
@@ -212,9 +251,15 @@ void CDC::Polygon(const POINT* points, int count)
     // The outline follows the points and closes back to the first; it neither uses nor moves
     // the current position.
     uint32_t phase = 0;
+    const uint32_t w = m_bitmap != nullptr ? static_cast<uint32_t>(m_bitmap->Width()) : 0;
+    const uint32_t h = m_bitmap != nullptr ? static_cast<uint32_t>(m_bitmap->Height()) : 0;
     for (int i = 0; i < count; ++i) {
         const POINT& a = points[i];
         const POINT& b = points[i + 1 < count ? i + 1 : 0];
-        PenSegment(a.x, a.y, b.x, b.y, phase);
+        if (static_cast<uint32_t>(a.x) < w && static_cast<uint32_t>(b.x) < w && static_cast<uint32_t>(a.y) < h &&
+            static_cast<uint32_t>(b.y) < h)
+            InsideSegment(a.x, a.y, b.x, b.y, phase);
+        else
+            PenSegment(a.x, a.y, b.x, b.y, phase);
     }
 }

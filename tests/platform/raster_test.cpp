@@ -244,6 +244,49 @@ TEST(RasterPattern, DashAndDotRunLengthsCarryOnAcrossLineTo)
     }
 }
 
+TEST(RasterPattern, PathsOfShortAndClippedLinesMatchTheReferenceWithEveryPen)
+{
+    // Lines wholly on the canvas take a shorter set-up than clipped ones; along one path the
+    // two kinds alternate and the pattern must run on across both. Polygon outlines mix them too.
+    std::mt19937 rng(77);
+    for (auto [style, period, on] : {std::tuple{PS_SOLID, 1, 1}, {PS_DASH, 24, 18}, {PS_DOT, 6, 3}}) {
+        for (int path = 0; path < 20; ++path) {
+            Canvas c(97, 61, style);
+            std::vector<POINT> pts{{48, 30}};
+            while (pts.size() < 2 + rng() % 60) {
+                const int32_t reach = rng() % 4 == 0 ? 40 : 6;  // mostly short steps, some long ones
+                const auto step = [&](int32_t from, int32_t low, int32_t high) {
+                    return std::clamp(from, low, high) + static_cast<int32_t>(rng() % (2 * reach + 1)) - reach;
+                };
+                pts.push_back(rng() % 8 == 0 ? POINT{Coordinate(rng, 97), Coordinate(rng, 61)}
+                                             : POINT{step(pts.back().x, -20, 116), step(pts.back().y, -20, 80)});
+            }
+            Pixels expected;
+            int64_t phase = 0;
+            for (size_t i = 1; i < pts.size(); ++i) {
+                const POINT a = pts[i - 1], b = pts[i];
+                const Pixels line = ReferenceLine(a.x, a.y, b.x, b.y, 97, 61, [&](int64_t k) { return (phase + k) % period < on; });
+                expected.insert(line.begin(), line.end());
+                phase = (phase + std::max(std::abs(int64_t{b.x} - a.x), std::abs(int64_t{b.y} - a.y))) % period;
+            }
+            c.dc.MoveTo(pts[0].x, pts[0].y);
+            for (size_t i = 1; i < pts.size(); ++i)
+                c.dc.LineTo(pts[i].x, pts[i].y);
+            ASSERT_EQ(c.Lit(), expected) << "pen " << int{style} << ", path " << path;
+
+            // The same points as a polygon, its black fill unseen on the black canvas: the
+            // outline is the path closed back to the first point.
+            c.Clear();
+            c.dc.SelectBrush(CBrush{RGB(0, 0, 0)});
+            c.dc.Polygon(pts.data(), static_cast<int>(pts.size()));
+            const POINT a = pts.back(), b = pts[0];
+            const Pixels closing = ReferenceLine(a.x, a.y, b.x, b.y, 97, 61, [&](int64_t k) { return (phase + k) % period < on; });
+            expected.insert(closing.begin(), closing.end());
+            ASSERT_EQ(c.Lit(), expected) << "polygon, pen " << int{style} << ", path " << path;
+        }
+    }
+}
+
 TEST(RasterRectangle, FillOutlineAndClipping)
 {
     Canvas c(14, 12), reversed(14, 12);
