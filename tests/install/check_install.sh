@@ -100,6 +100,7 @@ check_completion() {
 check_completion "--export" zarnix4 --exp
 check_completion "--no-pattern" zarnix4 a.zarnix --no
 check_completion "png" zarnix4 a.zarnix --type p
+check_completion "transparent" zarnix4 a.zarnix --background t
 check_completion "B.ZARNIX a.zarnix sub folder" zarnix4 ""
 check_completion "d.png e.ai sub folder" zarnix4 a.zarnix --export ""
 
