@@ -72,19 +72,17 @@ inline float Overlap(float d, float half)
     return hi > lo ? hi - lo : 0.0f;
 }
 
-// The x range (relative to the centre) where |k * x + c| < limit, intersected into lo..hi.
-// False when it is empty.
-inline bool Slab(float k, float c, float limit, float& lo, float& hi)
+// Floor and ceiling of a value well within the int32 range, without a library call.
+inline int32_t FloorToInt(double v)
 {
-    if (std::fabs(k) < 1e-9f)
-        return std::fabs(c) < limit;
-    float a = (-limit - c) / k;
-    float b = (limit - c) / k;
-    if (a > b)
-        std::swap(a, b);
-    lo = std::max(lo, a);
-    hi = std::min(hi, b);
-    return lo < hi;
+    const int32_t t = static_cast<int32_t>(v);
+    return t > v ? t - 1 : t;
+}
+
+inline int32_t CeilToInt(double v)
+{
+    const int32_t t = static_cast<int32_t>(v);
+    return t < v ? t + 1 : t;
 }
 
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
@@ -169,55 +167,66 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
     }
     const double ddx = x1 - x0;
     const double ddy = y1 - y0;
-    const double length = std::sqrt(ddx * ddx + ddy * ddy);
-    if (!(length > 0.0) || !std::isfinite(length))
+    const double lengthSquared = ddx * ddx + ddy * ddy;
+    if (!(lengthSquared > 0.0) || !(lengthSquared < 1e300))
         return;
-    const float ux = static_cast<float>(ddx / length);
-    const float uy = static_cast<float>(ddy / length);
+    const double length = std::sqrt(lengthSquared);
+    const double inverse = 1.0 / length;
+    const float ux = static_cast<float>(ddx * inverse);
+    const float uy = static_cast<float>(ddy * inverse);
+    const float ax = std::fabs(ux);
+    const float ay = std::fabs(uy);
     // Half sizes of the covered rectangle along and across the segment (square ends), and of
     // the region where a pixel centre sees any of it.
-    const double alongHalf = length * 0.5 + m_halfWidth;
     const float h = m_halfWidth;
-    const double reachAlong = alongHalf + 0.5;
-    const double reachAcross = h + 0.5;
+    const float along = static_cast<float>(length * 0.5) + h;
+    const float reachA = along + 0.5f;
+    const float reachC = h + 0.5f;
     const double cx = (x0 + x1) * 0.5;
     const double cy = (y0 + y1) * 0.5;
-    const double extentY = std::fabs(uy) * reachAlong + std::fabs(ux) * reachAcross;
-    const double extentX = std::fabs(ux) * reachAlong + std::fabs(uy) * reachAcross;
+    const double extentY = ay * reachA + ax * reachC;
+    const double extentX = ax * reachA + ay * reachC;
     if (cy + extentY <= 0.0 || cy - extentY >= m_height || cx + extentX <= 0.0 || cx - extentX >= m_width)
         return;
 
-    const int32_t rowFirst = static_cast<int32_t>(std::max(0.0, std::ceil(cy - extentY - 0.5)));
-    const int32_t rowLast = static_cast<int32_t>(std::min(m_height - 1.0, std::floor(cy + extentY - 0.5)));
+    const int32_t rowFirst = std::max(0, CeilToInt(cy - extentY - 0.5));
+    const int32_t rowLast = std::min(m_height - 1, FloorToInt(cy + extentY - 0.5));
     if (rowFirst > rowLast)
         return;
     TouchRows(rowFirst, rowLast);
 
-    const float along = static_cast<float>(alongHalf);
-    const float reachA = static_cast<float>(reachAlong);
-    const float reachC = static_cast<float>(reachAcross);
-    const uint16_t pos = static_cast<uint16_t>(std::lround(std::clamp(position, 0.0f, 1.0f) * 65535.0f));
+    // In a row at height yc from the centre, pixel centres at x from the centre see the
+    // stroke where |-uy * x + ux * yc| < reachC and |ux * x + uy * yc| < reachA: two ranges of
+    // x whose middles move linearly with yc. A segment along an axis has one of them unbounded.
+    constexpr float kUnbounded = 1e30f;
+    const float inverseY = ay > 1e-6f ? 1.0f / uy : 0.0f;
+    const float inverseX = ax > 1e-6f ? 1.0f / ux : 0.0f;
+    const float slopeC = ux * inverseY;
+    const float halfC = ay > 1e-6f ? reachC * std::fabs(inverseY) : kUnbounded;
+    const float slopeA = -uy * inverseX;
+    const float halfA = ax > 1e-6f ? reachA * std::fabs(inverseX) : kUnbounded;
+
+    const float p = position > 0.0f ? (position < 1.0f ? position : 1.0f) : 0.0f;
+    const uint16_t pos = static_cast<uint16_t>(p * 65535.0f + 0.5f);
     const bool record = m_recordPosition && !m_position.empty();
     for (int32_t row = rowFirst; row <= rowLast; ++row) {
         const float yc = static_cast<float>(row + 0.5 - cy);
-        // Across: -uy * x + ux * yc; along: ux * x + uy * yc, with x relative to cx.
-        float lo = static_cast<float>(-cx - 1.0);
-        float hi = static_cast<float>(m_width - cx + 1.0);
-        if (!Slab(-uy, ux * yc, reachC, lo, hi) || !Slab(ux, uy * yc, reachA, lo, hi))
+        const float lo = std::max(slopeC * yc - halfC, slopeA * yc - halfA);
+        const float hi = std::min(slopeC * yc + halfC, slopeA * yc + halfA);
+        if (!(lo < hi))
             continue;
-        const double first = std::max(0.0, std::ceil(cx + lo - 0.5));
-        const double last = std::min(m_width - 1.0, std::floor(cx + hi - 0.5));
-        if (first > last)
+        const int32_t xFirst = std::max(0, CeilToInt(std::max(cx + lo - 0.5, -1.0)));
+        const int32_t xLast = std::min(m_width - 1, FloorToInt(std::min(cx + hi - 0.5, static_cast<double>(m_width))));
+        if (xFirst > xLast)
             continue;
-        const int32_t xFirst = static_cast<int32_t>(first);
-        const int32_t xLast = static_cast<int32_t>(last);
         uint8_t* line = m_lines.data() + static_cast<size_t>(row) * m_width;
         uint16_t* posRow = record ? m_position.data() + static_cast<size_t>(row) * m_width : nullptr;
-        float xc = static_cast<float>(xFirst + 0.5 - cx);
-        for (int32_t x = xFirst; x <= xLast; ++x, xc += 1.0f) {
-            const float across = -uy * xc + ux * yc;
-            const float alongD = ux * xc + uy * yc;
-            const float coverage = Overlap(across, h) * Overlap(alongD, along);
+        const float xc0 = static_cast<float>(xFirst + 0.5 - cx);
+        const float across0 = -uy * xc0 + ux * yc;
+        const float along0 = ux * xc0 + uy * yc;
+        for (int32_t x = xFirst; x <= xLast; ++x) {
+            const float step = static_cast<float>(x - xFirst);
+            const float coverage = Overlap(across0 - uy * step, h) * Overlap(along0 + ux * step, along);
             const int v = static_cast<int>(coverage * 255.0f + 0.5f);
             if (v > line[x]) {
                 line[x] = static_cast<uint8_t>(v > 255 ? 255 : v);
@@ -468,11 +477,17 @@ void CSmoothRaster::Clear(CRgbaImage& image, int32_t width, int32_t height, RgbC
     image.height = height;
     const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
     image.pixels.resize(pixels * 4);
-    uint8_t* p = image.pixels.data();
-    for (size_t i = 0; i < pixels; ++i, p += 4) {
-        p[0] = color.r;
-        p[1] = color.g;
-        p[2] = color.b;
-        p[3] = alpha;
+    if (pixels == 0)
+        return;
+    // One row pixel by pixel, the others copied from it.
+    uint8_t* first = image.pixels.data();
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    for (size_t i = 0; i < rowBytes; i += 4) {
+        first[i] = color.r;
+        first[i + 1] = color.g;
+        first[i + 2] = color.b;
+        first[i + 3] = alpha;
     }
+    for (int32_t y = 1; y < height; ++y)
+        std::memcpy(first + rowBytes * static_cast<size_t>(y), first, rowBytes);
 }
