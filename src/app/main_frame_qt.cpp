@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 
 #include "app/iteration_bar_qt.h"
+#include "app/recent_file_list_qt.h"
 #include "app/zarnix4_app_qt.h"
 #include "interaction/iteration_bar_rules.h"
 
@@ -40,6 +42,8 @@ constexpr CommandString kCommandStrings[] = {
     {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
     {ID_EDIT_UNDO, "Undo the last action\nUndo"},
     {ID_EDIT_REDO, "Redo the previously undone action\nRedo"},
+    {ID_EDIT_COPY, "Copy the picture to the clipboard\nCopy Picture"},
+    {ID_VIEW_SMOOTH_DRAWING, "Draw the picture with smooth, antialiased lines\nSmooth Drawing"},
     {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
     {ID_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar"},
     {ID_VIEW_SHOW_PATTERN, "Show or hide the pattern of fractal\nToggle Pattern"},
@@ -168,6 +172,8 @@ void CMainFrame::CreateMenus()
     m_editMenu->addAction(MakeAction(ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"), QKeySequence(Qt::CTRL | Qt::Key_Z)));
     m_editMenu->addAction(MakeAction(ID_EDIT_REDO, QStringLiteral("&Redo\tCtrl+Y"), QKeySequence(Qt::CTRL | Qt::Key_Y)));
     Action(ID_EDIT_REDO)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m_editMenu->addSeparator();
+    m_editMenu->addAction(MakeAction(ID_EDIT_COPY, QStringLiteral("&Copy Picture\tCtrl+C"), QKeySequence(Qt::CTRL | Qt::Key_C)));
     connect(&m_view->History(), &CEditHistory::stepsChanged, this, &CMainFrame::UpdateUndoRedo);
     UpdateUndoRedo();
 
@@ -181,6 +187,7 @@ void CMainFrame::CreateMenus()
     m_viewMenu->addAction(MakeAction(ID_VIEW_SHOW_PATTERN, QStringLiteral("Show &Pattern\tCtrl+P"), QKeySequence(Qt::CTRL | Qt::Key_P)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_SHOW_FRACTAL, QStringLiteral("Show &Fractal\tCtrl+F"), QKeySequence(Qt::CTRL | Qt::Key_F)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_FILL_MODE, QStringLiteral("Fill &Mode\tCtrl+M"), QKeySequence(Qt::CTRL | Qt::Key_M)));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_SMOOTH_DRAWING, QStringLiteral("Smoot&h Drawing")));
     m_viewMenu->addSeparator();
     m_viewMenu->addAction(MakeAction(ID_VIEW_SET_DEFAULT, QStringLiteral("Set as &Default View\tCtrl+D"), QKeySequence(Qt::CTRL | Qt::Key_D)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_RESTORE_DEFAULT, QStringLiteral("&Restore Default View\tCtrl+R"), QKeySequence(Qt::CTRL | Qt::Key_R)));
@@ -190,8 +197,15 @@ void CMainFrame::CreateMenus()
 
     // Check marks: the bars and switches follow their state; the Iteration Bar starts shown.
     for (uint32_t id : {ID_VIEW_TOOLBAR, ID_VIEW_ITERATION_BAR, ID_VIEW_STATUS_BAR, ID_VIEW_FULL_SCREEN,
-                        ID_VIEW_SHOW_PATTERN, ID_VIEW_SHOW_FRACTAL, ID_VIEW_FILL_MODE})
+                        ID_VIEW_SHOW_PATTERN, ID_VIEW_SHOW_FRACTAL, ID_VIEW_FILL_MODE, ID_VIEW_SMOOTH_DRAWING})
         Action(id)->setCheckable(true);
+    // Smooth Drawing is remembered between runs.
+    const bool smooth = QSettings(QString::fromLatin1(CRecentFileList::kOrganization),
+                                  QString::fromLatin1(CRecentFileList::kApplication))
+                            .value(QStringLiteral("View/SmoothDrawing"), false)
+                            .toBool();
+    Action(ID_VIEW_SMOOTH_DRAWING)->setChecked(smooth);
+    m_view->SetSmoothDrawing(smooth);
     Action(ID_VIEW_ITERATION_BAR)->setChecked(true);
     Action(ID_VIEW_SHOW_PATTERN)->setChecked(true);
     Action(ID_VIEW_SHOW_FRACTAL)->setChecked(true);
@@ -278,8 +292,7 @@ void CMainFrame::CreateStatusBar()
 void CMainFrame::CreateAccelerators()
 {
     // Keys that are taken by the window but have no command behind them.
-    for (auto [id, key] : {std::pair{ID_EDIT_COPY, QKeySequence(Qt::CTRL | Qt::Key_C)},
-                           std::pair{ID_NEXT_PANE, QKeySequence(Qt::Key_F6)},
+    for (auto [id, key] : {std::pair{ID_NEXT_PANE, QKeySequence(Qt::Key_F6)},
                            std::pair{ID_PREV_PANE, QKeySequence(Qt::SHIFT | Qt::Key_F6)}}) {
         QAction* action = MakeAction(id, QString(), key);
         action->setObjectName(QStringLiteral("Accelerator%1").arg(id));
@@ -311,8 +324,26 @@ bool CMainFrame::OnFrameCommand(uint32_t commandId)
     case ID_VIEW_FULL_SCREEN: OnFullScreen(); return true;
     case ID_EDIT_UNDO: m_view->History().Undo(); return true;
     case ID_EDIT_REDO: m_view->History().Redo(); return true;
+    case ID_EDIT_COPY: OnCopyPicture(); return true;
+    case ID_VIEW_SMOOTH_DRAWING: OnToggleSmoothDrawing(); return true;
     default: return false;
     }
+}
+
+void CMainFrame::OnCopyPicture()
+{
+    QString error;
+    if (!m_view->CopyPicture(&error))
+        SetMessageText(QStringLiteral("Copy Picture: ") + error);
+}
+
+void CMainFrame::OnToggleSmoothDrawing()
+{
+    const bool on = !m_view->SmoothDrawing();
+    m_view->SetSmoothDrawing(on);
+    Action(ID_VIEW_SMOOTH_DRAWING)->setChecked(on);
+    QSettings(QString::fromLatin1(CRecentFileList::kOrganization), QString::fromLatin1(CRecentFileList::kApplication))
+        .setValue(QStringLiteral("View/SmoothDrawing"), on);
 }
 
 void CMainFrame::UpdateBarChecks()

@@ -35,6 +35,7 @@ constexpr uint32_t ID_VIEW_TOOLBAR = 59392;
 constexpr uint32_t ID_VIEW_STATUS_BAR = 59393;
 constexpr uint32_t ID_VIEW_ITERATION_BAR = 32777;
 constexpr uint32_t ID_VIEW_FULL_SCREEN = 32783;
+constexpr uint32_t ID_VIEW_SMOOTH_DRAWING = 32820;
 // String ids of the status texts.
 constexpr uint32_t AFX_IDS_IDLEMESSAGE = 57345;
 constexpr uint32_t IDS_EXPORTING = 61204;
@@ -68,6 +69,8 @@ public:
 
     void OnToggleIterationBar();
     void OnToggleToolBar();
+    void OnCopyPicture();
+    void OnToggleSmoothDrawing();
     void OnToggleStatusBar();
     void OnFullScreen();
     // Edit > Undo and Redo: the texts name the step, disabled when there is none.

@@ -78,16 +78,12 @@ private:
     bool m_started = false;
 };
 
-// The continuous canvas position of a pattern point (the middle of the pixel it maps to).
+// The middle of the canvas pixel of a pattern point: the overlay sits exactly where the
+// canvas draws it and where the editor finds the points.
 std::pair<double, double> ToCanvas(const CViewTransform& t, PointF p)
 {
-    auto clampOffset = [](double v) {
-        constexpr double kMax = 1073741824.0;
-        return std::isnan(v) ? 0.0 : std::clamp(v, -kMax, kMax);
-    };
-    const double ox = clampOffset((static_cast<double>(p.x) - t.m_origin.x) * t.m_scale);
-    const double oy = clampOffset(-(static_cast<double>(p.y) - t.m_origin.y) * t.m_scale);
-    return {t.m_center.x + ox + 0.5, (t.m_flipY ? t.m_center.y - oy : t.m_center.y + oy) + 0.5};
+    const POINT pixel = t.WorldToScreen(p);
+    return {pixel.x + 0.5, pixel.y + 0.5};
 }
 
 // Strokes a line of the overlay, solid or dashed (dashes restart at the line's start).

@@ -1,6 +1,8 @@
 #include "view/zarnix4_view_qt.h"
 
+#include <QClipboard>
 #include <QCursor>
+#include <QMimeData>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -22,6 +24,7 @@
 #include "interaction/editor_resources_qt.h"
 #include "interaction/iteration_bar_rules.h"
 #include "platform/text_format.h"
+#include "render/smooth_renderer.h"
 
 CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
 {
@@ -105,6 +108,14 @@ void CZarnix4View::resizeEvent(QResizeEvent* event)
 
 QImage CZarnix4View::CanvasImage() const
 {
+    if (m_bSmoothDrawing) {
+        if (m_smoothPicture.width <= 0 || m_smoothPicture.height <= 0)
+            return QImage();
+        QImage image(m_smoothPicture.pixels.data(), m_smoothPicture.width, m_smoothPicture.height,
+                     static_cast<qsizetype>(m_smoothPicture.width) * 4, QImage::Format_RGBA8888);
+        image.setDevicePixelRatio(devicePixelRatioF());
+        return image;
+    }
     if (m_bitmap.IsEmpty())
         return QImage();
     const int w = std::min(m_nWidth, m_bitmap.Width());
@@ -130,7 +141,10 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
     UpdateCanvasSize();
     BeginDraw();
     if (m_bRedraw && m_pDocument != nullptr) {
-        DrawScene(m_pDocument->m_pattern);
+        if (m_bSmoothDrawing)
+            DrawSmoothPicture();
+        else
+            DrawScene(m_pDocument->m_pattern);
         ++m_nSceneCount;
         if (m_pFrame != nullptr)
             m_pFrame->SetDrawOutcomeText(QString::fromStdString(DrawOutcomeText()));
@@ -151,6 +165,59 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
     if (shown.height() < all.height())
         painter.fillRect(QRectF(0, shown.height(), shown.width(), all.height() - shown.height()), Qt::white);
     Q_UNUSED(event);
+}
+
+void CZarnix4View::SetSmoothDrawing(bool on)
+{
+    if (on == m_bSmoothDrawing)
+        return;
+    m_bSmoothDrawing = on;
+    if (!on)
+        m_smoothPicture = CRgbaImage{};
+    Redraw();
+}
+
+CRenderStyle CZarnix4View::ScreenStyle() const
+{
+    CRenderStyle style;
+    style.showPattern = m_bShowPattern != 0;
+    return style;
+}
+
+void CZarnix4View::DrawSmoothPicture()
+{
+    if (!DrawSmoothScene(*this, m_pDocument->m_pattern, ScreenStyle(), &m_smoothPicture, nullptr))
+        m_smoothPicture = CRgbaImage{};
+}
+
+bool CZarnix4View::CopyPicture(QString* error)
+{
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = QString::fromStdString(why);
+        return false;
+    };
+    if (m_pDocument == nullptr)
+        return fail("There is no picture to copy");
+    UpdateCanvasSize();
+    // The copy draws with the renderer's own state; the window's picture and its pending
+    // redraw stay as they are.
+    CRenderStyle style;
+    const uint8_t redraw = m_bRedraw;
+    CRgbaImage picture;
+    std::string why;
+    const bool drawn = DrawSmoothScene(*this, m_pDocument->m_pattern, style, &picture, &why);
+    m_bRedraw = redraw;
+    if (!drawn)
+        return fail(why);
+    std::vector<uint8_t> png;
+    if (!EncodePng(picture, &png, &why))
+        return fail(why);
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/png"), QByteArray(reinterpret_cast<const char*>(png.data()),
+                                                          static_cast<qsizetype>(png.size())));
+    QGuiApplication::clipboard()->setMimeData(data);
+    return true;
 }
 
 void CZarnix4View::Redraw()

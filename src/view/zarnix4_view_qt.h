@@ -14,6 +14,8 @@
 
 #include "document/edit_history_qt.h"
 #include "interaction/pattern_editor.h"
+#include "render/render_style.h"
+#include "render/smooth_renderer.h"
 #include "view/fractal_renderer.h"
 
 class CEditorContextMenu;
@@ -123,7 +125,20 @@ public:
     // How many times a paint regenerated the picture; for checks of the redraw protocol.
     int SceneCount() const { return m_nSceneCount; }
 
-    // The picture as shown (the visible part of the canvas), wrapping the canvas pixels.
+    // Smooth Drawing: the picture drawn antialiased (with the construction lines when Show
+    // Pattern is on) instead of on the canvas. Off until switched on.
+    void SetSmoothDrawing(bool on);
+    bool SmoothDrawing() const { return m_bSmoothDrawing; }
+    // The style of the window's antialiased picture.
+    CRenderStyle ScreenStyle() const;
+
+    // Copy Picture: the view as it is now (size, framing, iterations, switches), antialiased
+    // without the construction lines, put on the clipboard as PNG. False, with `error` saying
+    // why, when the picture could not be made; the clipboard is then left as it was.
+    bool CopyPicture(QString* error = nullptr);
+
+    // The picture as shown (the visible part of the canvas, or the antialiased picture with
+    // Smooth Drawing), wrapping its pixels.
     QImage CanvasImage() const;
 
 protected:
@@ -153,6 +168,7 @@ private:
     void SendCursorRequest(uint32_t hitCode);
     int32_t* FieldValue(int fieldId);
     void UpdateCanvasSize();
+    void DrawSmoothPicture();
     void ShowSwitches();
     // Undo or redo put a pattern in place: hit state, cursor and picture follow it.
     void OnPatternRestored();
@@ -174,4 +190,7 @@ private:
     // the view's picture instead.
     bool m_bExporting = false;
     QImage m_exportImage;
+    // Smooth Drawing's picture, drawn by DrawSmoothPicture when a paint redraws.
+    bool m_bSmoothDrawing = false;
+    CRgbaImage m_smoothPicture;
 };

@@ -35,7 +35,8 @@ TEST_F(EditorTest, MenuBarHoldsTheFourMenusInOrder)
                            "&Export...\tCtrl+E", "-", "Recent File", "-", "E&xit"}));
     EXPECT_EQ(MenuTexts(frame->ViewMenu()),
               QStringList({"&Toolbar", "&Iteration Bar", "&Status Bar", "-", "Full Screen\tF11", "-",
-                           "Show &Pattern\tCtrl+P", "Show &Fractal\tCtrl+F", "Fill &Mode\tCtrl+M", "-",
+                           "Show &Pattern\tCtrl+P", "Show &Fractal\tCtrl+F", "Fill &Mode\tCtrl+M",
+                           "Smoot&h Drawing", "-",
                            "Set as &Default View\tCtrl+D", "&Restore Default View\tCtrl+R"}));
     EXPECT_EQ(MenuTexts(frame->HelpMenu()), QStringList({"&About Zarnix 4"}));
 
