@@ -101,6 +101,8 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // Exit and the window's close button: a modified document asks to be saved first.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -55,6 +55,7 @@ bool CZarnix4App::InitInstance(const QString& file, bool show)
     m_frame = std::make_unique<CMainFrame>(this);
     m_frame->View()->SetDocument(m_document.get());
     m_frame->SetRecentFiles(m_recentFiles->Paths());
+    connect(&m_frame->View()->History(), &CEditHistory::modifiedChanged, this, [this]() { UpdateCaption(); });
 
     const bool opened = file.isEmpty() ? OnFileNew() : OpenDocumentFile(file);
     if (!opened)
@@ -69,7 +70,33 @@ bool CZarnix4App::InitInstance(const QString& file, bool show)
 QString CZarnix4App::Caption() const
 {
     const QString name = m_pathName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_pathName).fileName();
-    return QStringLiteral("%1 - %2").arg(name, QLatin1String(kAppTitle));
+    // A "[*]" in the file name itself must not be taken for the placeholder.
+    QString shown = name;
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return QStringLiteral("%1[*] - %2").arg(shown, QLatin1String(kAppTitle));
+}
+
+bool CZarnix4App::IsModified() const
+{
+    CZarnix4View* view = View();
+    return view != nullptr && view->History().IsModified();
+}
+
+bool CZarnix4App::SaveModified()
+{
+    if (!IsModified())
+        return true;
+    const QString name = m_pathName.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(m_pathName).fileName();
+    QMessageBox box(QMessageBox::Warning, QLatin1String(kAppTitle), QStringLiteral("Save changes to %1?").arg(name),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_frame.get());
+    box.setObjectName(QStringLiteral("SaveChangesBox"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return OnFileSave();
+    case QMessageBox::Discard: return true;
+    default: return false;
+    }
 }
 
 QStringList CZarnix4App::RecentFiles() const
@@ -79,8 +106,10 @@ QStringList CZarnix4App::RecentFiles() const
 
 void CZarnix4App::UpdateCaption()
 {
-    if (m_frame)
+    if (m_frame) {
         m_frame->setWindowTitle(Caption());
+        m_frame->setWindowModified(IsModified());
+    }
 }
 
 void CZarnix4App::SetPathName(const QString& path, bool addToRecent)
@@ -101,13 +130,16 @@ bool CZarnix4App::OnCommand(uint32_t commandId)
         return true;
     }
     switch (commandId) {
-    case ID_FILE_NEW: OnFileNew(); return true;
+    case ID_FILE_NEW:
+        if (SaveModified())
+            OnFileNew();
+        return true;
     case ID_FILE_OPEN: OnFileOpen(); return true;
     case ID_FILE_SAVE: OnFileSave(); return true;
     case ID_FILE_SAVE_AS: OnFileSaveAs(); return true;
     case ID_APP_ABOUT: OnAppAbout(); return true;
     case ID_APP_EXIT:
-        // Nothing marks the document modified, so there is nothing to ask before ending.
+        // Closing the window asks about unsaved changes (CMainFrame::closeEvent).
         if (m_frame)
             m_frame->close();
         return true;
@@ -125,6 +157,7 @@ bool CZarnix4App::OnFileNew()
         view->History().Clear();
         view->OnInitialUpdate();
     }
+    UpdateCaption();
     return true;
 }
 
@@ -145,26 +178,34 @@ void CZarnix4App::OnFileOpen()
 
 bool CZarnix4App::OpenDocumentFile(const QString& path)
 {
+    return Open(path) == OpenResult::Opened;
+}
+
+CZarnix4App::OpenResult CZarnix4App::Open(const QString& path)
+{
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (m_frame) {
         m_frame->raise();
         m_frame->activateWindow();
     }
     // The document that is already open is not read again: opening it only brings its
-    // window forward.
+    // window forward, with its edits.
     if (!m_pathName.isEmpty() && absolute == m_pathName)
-        return true;
+        return OpenResult::Opened;
+    if (!SaveModified())
+        return OpenResult::Cancelled;
     std::string error;
     if (!m_document->Load(absolute.toStdString(), View(), error)) {
         ShowError(QStringLiteral("Cannot open the document"), absolute, QString::fromStdString(error));
-        return false;
+        return OpenResult::Failed;
     }
     SetPathName(absolute, true);
     if (CZarnix4View* view = View()) {
         view->History().Clear();
         view->OnInitialUpdate();
     }
-    return true;
+    UpdateCaption();
+    return OpenResult::Opened;
 }
 
 bool CZarnix4App::OnFileSave()
@@ -215,8 +256,8 @@ void CZarnix4App::OnOpenRecentFile(int index)
     const QStringList paths = RecentFiles();
     if (index < 0 || index >= paths.size())
         return;
-    // An entry that cannot be opened any more leaves the list.
-    if (!OpenDocumentFile(paths[index])) {
+    // An entry that cannot be opened any more leaves the list; a cancelled question keeps it.
+    if (Open(paths[index]) == OpenResult::Failed) {
         m_recentFiles->Remove(index);
         m_frame->SetRecentFiles(m_recentFiles->Paths());
     }

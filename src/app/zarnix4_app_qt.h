@@ -40,8 +40,15 @@ public:
     CZarnix4Doc* Document() const { return m_document.get(); }
     // The document's file; empty for an untitled document.
     QString PathName() const { return m_pathName; }
-    // "Untitled - Zarnix 4" or "name.zarnix - Zarnix 4".
+    // "Untitled[*] - Zarnix 4" or "name.zarnix[*] - Zarnix 4": the window shows "*" in place
+    // of "[*]" while the document is modified.
     QString Caption() const;
+    // The pattern differs from what was last opened or saved.
+    bool IsModified() const;
+    // Before the document is replaced or the program ends: a modified document asks "Save
+    // changes to NAME?" with Save, Discard and Cancel. Save saves (Save As for an untitled
+    // document). True when the caller may go on: nothing to ask, saved, or discarded.
+    bool SaveModified();
     QStringList RecentFiles() const;
 
     // The commands that belong to the application and the document; true when handled.
@@ -49,8 +56,10 @@ public:
 
     bool OnFileNew();
     void OnFileOpen();
-    // Opens a document through the same road as every Open; shows the error and leaves the
-    // open document as it was when the file cannot be read.
+    // Opens a document through the same road as every Open (menu, recent file, dropped and
+    // handed-over files): asks to save a modified document first, then reads the file; shows
+    // the error and leaves the open document as it was when the file cannot be read. False
+    // when the file was not opened (cancelled or unreadable).
     bool OpenDocumentFile(const QString& path);
     bool OnFileSave();
     bool OnFileSaveAs();
@@ -66,6 +75,8 @@ public:
     void OpenWhenIdle(const QString& path);
 
 private:
+    enum class OpenResult { Opened, Cancelled, Failed };
+    OpenResult Open(const QString& path);
     void ShowError(const QString& action, const QString& path, const QString& reason);
     void SetPathName(const QString& path, bool addToRecent);
     void UpdateCaption();

@@ -49,12 +49,12 @@ void CaptureNextMessage(QString* text)
 
 TEST_F(EditorTest, CaptionNamesTheDocument)
 {
-    EXPECT_EQ(frame->windowTitle(), "Untitled - Zarnix 4");
+    EXPECT_EQ(Title(), "Untitled - Zarnix 4");
     const QString path = gui_test::WriteFile("caption.zarnix", kWithView);
     ASSERT_TRUE(m_app->OpenDocumentFile(path));
-    EXPECT_EQ(frame->windowTitle(), "caption.zarnix - Zarnix 4");
+    EXPECT_EQ(Title(), "caption.zarnix - Zarnix 4");
     QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier);
-    EXPECT_EQ(frame->windowTitle(), "Untitled - Zarnix 4");
+    EXPECT_EQ(Title(), "Untitled - Zarnix 4");
     EXPECT_TRUE(m_app->PathName().isEmpty());
 }
 
@@ -133,7 +133,7 @@ TEST_F(EditorTest, FailedOpenShowsWhyAndLeavesTheDocumentAlone)
         EXPECT_FLOAT_EQ(view->m_transform.m_scale, 1.75f);
         EXPECT_EQ(view->m_nIterations, 4);
         EXPECT_EQ(m_app->PathName(), QFileInfo(good).absoluteFilePath());
-        EXPECT_EQ(frame->windowTitle(), "good.zarnix - Zarnix 4");
+        EXPECT_EQ(Title(), "good.zarnix - Zarnix 4");
     }
     // A failed file does not enter the recent list.
     EXPECT_EQ(m_app->RecentFiles(), QStringList({QFileInfo(good).absoluteFilePath()}));
@@ -149,7 +149,7 @@ TEST_F(EditorTest, SaveAppendsExtensionAndRoundTrips)
     const float middleX = m_app->Document()->m_pattern.m_points[1].x;
     ASSERT_TRUE(m_app->DoSave(base));
     EXPECT_EQ(m_app->PathName(), base + ".zarnix");
-    EXPECT_EQ(frame->windowTitle(), "round_trip.zarnix - Zarnix 4");
+    EXPECT_EQ(Title(), "round_trip.zarnix - Zarnix 4");
     const QByteArray bytes = ReadAll(base + ".zarnix");
     EXPECT_TRUE(bytes.startsWith("ZARNIX4\r\n"));
     EXPECT_TRUE(bytes.contains("Iterations: 11\r\nPattern: 0\r\n"));
@@ -205,7 +205,7 @@ TEST_F(EditorTest, SaveAsDialogUsesTheZarnixFilter)
     frame->Action(ID_FILE_SAVE)->trigger();
     EXPECT_EQ(filters, QStringList({"Zarnix Files (*.zarnix)"}));
     EXPECT_TRUE(QFile::exists(target + ".zarnix"));
-    EXPECT_EQ(frame->windowTitle(), "dialog_saved.zarnix - Zarnix 4");
+    EXPECT_EQ(Title(), "dialog_saved.zarnix - Zarnix 4");
 }
 
 TEST_F(EditorTest, OpenDialogOpensTheChosenFile)

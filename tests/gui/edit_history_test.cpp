@@ -1,9 +1,11 @@
 // The edit history: every change of the pattern is one step that Edit > Undo and Redo (and
 // their keys) take back and put again exactly, with the view transform left alone.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -204,6 +206,11 @@ TEST_F(EditHistoryTest, NewAndOpenClearTheHistory)
 {
     ClickAt(Pixel(Pattern().m_knees[0]));
     ASSERT_TRUE(History().CanUndo());
+    gui_test::OnNextModal([](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Discard)->click();
+    });
     QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier);
     EXPECT_FALSE(History().CanUndo());
     EXPECT_FALSE(frame->Action(ID_EDIT_UNDO)->isEnabled());

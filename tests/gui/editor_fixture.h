@@ -54,6 +54,12 @@ protected:
     }
     QLineEdit* Field(int id) const { return bar->Field(id); }
     QString Pane0() const { return frame->MessagePane()->text(); }
+    // The window title as the desktop shows it: "*" in place of "[*]" while modified.
+    QString Title() const
+    {
+        QString title = frame->windowTitle();
+        return title.replace(QStringLiteral("[*]"), frame->isWindowModified() ? QStringLiteral("*") : QString());
+    }
     // Clears a field and types `text` into it, key by key.
     void TypeInto(int id, const QString& text)
     {
