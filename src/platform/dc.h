@@ -50,6 +50,14 @@ public:
 
     void MoveTo(int32_t x, int32_t y);
     void LineTo(int32_t x, int32_t y);
+    // LineTo for a line whose two ends the caller knows to lie on the bitmap: the same pixels
+    // and pen pattern, without the clipping set-up.
+    void LineToInside(int32_t x, int32_t y)
+    {
+        const POINT from = m_pos;
+        m_pos = POINT{x, y};
+        InsideSegment(from.x, from.y, x, y, m_penPhase);
+    }
     POINT CurrentPosition() const { return m_pos; }
 
     void Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);

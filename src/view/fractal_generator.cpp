@@ -242,7 +242,141 @@ bool CFractalRenderer::GenerateSegment(PointF start, PointF end, uint8_t flags, 
 {
     if (m_bIllustrator)
         return GenerateIllustratorSegment(start, end, flags, depth);
-    return GenerateScreenSegment(start, end, flags, depth);
+    if (m_pScreenSink != nullptr || !m_bModeCompiled)
+        return GenerateScreenSegment(start, end, flags, depth);
+
+    const int64_t detail = m_nDetail;
+    m_nDetailSquared = detail <= 0 ? 0 : (detail > 46340 ? INT32_MAX : static_cast<int32_t>(detail * detail));
+    const CBitmap* bitmap = m_dc.Bitmap();
+    m_bDirectLines = !m_bFill && bitmap != nullptr && m_rcClient.left >= 0 && m_rcClient.top >= 0 &&
+                     m_rcClient.right <= bitmap->Width() && m_rcClient.bottom <= bitmap->Height();
+    const bool progress = m_pProgress != nullptr;
+    if (m_bFill) {
+        if (m_bTimeLimit)
+            return progress ? DrawSegment<true, true, true>(start, end, flags, depth)
+                            : DrawSegment<true, true, false>(start, end, flags, depth);
+        return progress ? DrawSegment<true, false, true>(start, end, flags, depth)
+                        : DrawSegment<true, false, false>(start, end, flags, depth);
+    }
+    if (m_bTimeLimit)
+        return progress ? DrawSegment<false, true, true>(start, end, flags, depth)
+                        : DrawSegment<false, true, false>(start, end, flags, depth);
+    return progress ? DrawSegment<false, false, true>(start, end, flags, depth)
+                    : DrawSegment<false, false, false>(start, end, flags, depth);
+}
+
+inline bool CFractalRenderer::LongerThanDetail(POINT p) const
+{
+    const int64_t ax = PixelSpan(p.x, m_ptLast.x);
+    const int64_t ay = PixelSpan(p.y, m_ptLast.y);
+    if (ax < DISTANCE_TABLE_SIZE && ay < DISTANCE_TABLE_SIZE) {
+        // Below 1000 pixels each way the squares fit in 32 bits; floor(sqrt(q)) >= d exactly
+        // when q >= d^2, which is what the table's rounded-down lengths give.
+        const int32_t x = static_cast<int32_t>(ax);
+        const int32_t y = static_cast<int32_t>(ay);
+        return x * x + y * y >= m_nDetailSquared;
+    }
+    return ax + ay >= m_nDetail;
+}
+
+template <bool Fill, bool Progress>
+inline bool CFractalRenderer::DrawPoint(POINT p, bool inside, uint8_t kind)
+{
+    if constexpr (Progress) {
+        if (!CheckProgress())
+            return false;
+    }
+    if constexpr (Fill) {
+        if (!AddPolygonPoint(p))
+            return false;
+    } else if (kind & 1) {
+        m_dc.MoveTo(p.x, p.y);
+    } else if (inside && m_bLastInside && m_bDirectLines) {
+        m_dc.LineToInside(p.x, p.y);
+    } else {
+        m_dc.LineTo(p.x, p.y);
+    }
+    m_ptLast = p;
+    m_bLastInside = inside ? 1 : 0;
+    return true;
+}
+
+// Inline, so that the subdivision's loop tests its children in place and calls itself only
+// for the children that are subdivided in turn.
+template <bool Fill, bool TimeLimit, bool Progress>
+inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
+    const POINT p = m_transform.WorldToScreen(end);
+    const bool inside = PtInRect(&m_rcClient, p);
+
+    // Hidden and static knees as in GenerateScreenSegment.
+    if (flags & (KNEE_HIDE | KNEE_STATIC)) [[unlikely]] {
+        if constexpr (TimeLimit) {
+            if (!CountForTimeLimit())
+                return false;
+        }
+        return DrawPoint<Fill, Progress>(p, inside, (flags & KNEE_HIDE) ? EMIT_MOVE : EMIT_LINE);
+    }
+
+    if (depth != 0 && LongerThanDetail(p)) {
+        if (!m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
+            return DrawSubdivided<Fill, TimeLimit, Progress>(start, end, flags, depth);
+        if constexpr (TimeLimit) {
+            if (!CountForTimeLimit())
+                return false;
+        }
+        return DrawPoint<Fill, Progress>(p, inside, EMIT_MOVE);
+    }
+
+    // A leaf.
+    if constexpr (TimeLimit) {
+        if (!CountForTimeLimit())
+            return false;
+        if (!m_bLastInside && !inside)
+            return DrawPoint<Fill, Progress>(p, inside, EMIT_MOVE);
+    }
+    return DrawPoint<Fill, Progress>(p, inside, EMIT_LINE);
+}
+
+template <bool Fill, bool TimeLimit, bool Progress>
+bool CFractalRenderer::DrawSubdivided(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
+    const uint8_t childDepth = static_cast<uint8_t>(depth - 1);
+    const int n = m_nSegments;
+    const int row = (flags & KNEE_REVERSE) ? 1 : 0;
+    const ChildRotation* rotations = m_childRotations[row];
+    const uint8_t* childFlags = m_childFlags[row];
+    const float mirror = (flags & KNEE_MIRROR) ? -1.0f : 1.0f;
+    const float dx = end.x - start.x;
+    const float dy = end.y - start.y;
+    const int32_t level = m_nTopDepth - depth;
+
+    // As in SubdivideSegment: every child point placed from the parent's start.
+    PointF cur = start;
+    for (int i = 1; i < n; ++i) {
+        const PointF prev = cur;
+        const float c = rotations[i].c;
+        const float s = mirror * rotations[i].s;
+        cur.x = start.x + (c * dx - s * dy);
+        cur.y = start.y + (s * dx + c * dy);
+        if (!IsFinite(cur))
+            return false;
+        if constexpr (Progress) {
+            if (level >= 0 && level < PROGRESS_LEVELS) {
+                m_progressIndex[level] = static_cast<uint8_t>(i - 1);
+                m_nProgressLevels = level + 1;
+            }
+        }
+        if (!DrawSegment<Fill, TimeLimit, Progress>(prev, cur, childFlags[i - 1] ^ flags, childDepth))
+            return false;
+    }
+    if constexpr (Progress) {
+        if (level >= 0 && level < PROGRESS_LEVELS) {
+            m_progressIndex[level] = static_cast<uint8_t>(n - 1);
+            m_nProgressLevels = level + 1;
+        }
+    }
+    return DrawSegment<Fill, TimeLimit, Progress>(cur, end, childFlags[n - 1] ^ flags, childDepth);
 }
 
 bool CFractalRenderer::GenerateIllustratorSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)

@@ -126,6 +126,9 @@ public:
     // drawing (never in the Illustrator file). It changes no pixel; tests turn it off to
     // compare.
     uint8_t m_bCullOffCanvas = 1;
+    // The screen generation runs a copy compiled for its mode (see DrawSegment); it draws the
+    // same pixels and points as the general one, which tests select by clearing this.
+    uint8_t m_bModeCompiled = 1;
     // How the last generation ended; set by Generate and by the fill polygon's refusals, and
     // Complete after a scene without the fractal.
     DrawOutcome m_drawOutcome = DrawOutcome::Complete;
@@ -158,6 +161,18 @@ private:
     static constexpr int PROGRESS_LEVELS = 8;
 
     bool GenerateScreenSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    // The screen generation without a point sink, compiled once per mode so that the mode
+    // tests leave the per-point path: fill or line mode, time budget or none, export progress
+    // tracked or not. The same points, in the same order, as GenerateScreenSegment.
+    template <bool Fill, bool TimeLimit, bool Progress>
+    bool DrawSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    template <bool Fill, bool TimeLimit, bool Progress>
+    bool DrawSubdivided(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    template <bool Fill, bool Progress>
+    bool DrawPoint(POINT p, bool inside, uint8_t kind);
+    // The segment from m_ptLast to p is at least the detail long: its length rounded down, or
+    // beyond the distance table |dx| + |dy|.
+    bool LongerThanDetail(POINT p) const;
     // A screen point: to the sink when there is one, else to the canvas.
     bool EmitScreen(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth)
     {
@@ -189,6 +204,13 @@ private:
     bool CountForTimeLimit();
 
     ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
+    // The detail test within the distance table: a length rounded down is at least the detail
+    // exactly when dx^2 + dy^2 is at least m_nDetailSquared (0 when every length passes,
+    // INT32_MAX when none within the table does).
+    int32_t m_nDetailSquared = 0;
+    // Line mode on the canvas: a leaf with both ends on the client rectangle, which lies on
+    // the bitmap, is drawn without the clipping set-up.
+    bool m_bDirectLines = false;
     int32_t m_nTopDepth = 0;  // depth of the baseline in the current generation
     // The off-canvas test: the fractal of a segment lies within m_fCullReach * (|dx| + |dy|)
     // of its midpoint, give or take m_fCullMargin (float rounding and pixel rounding); the
