@@ -64,7 +64,9 @@ std::unique_ptr<CFractalRenderer> FittedRenderer(const CPattern& pattern, int pr
     r->m_nDetail = 0;
     r->m_nIterations = probeDepth;
     r->m_nPolygonCount = 0;
+    r->m_bCullOffCanvas = 0;  // the probe wants every point, most of them off the canvas
     r->Generate(pattern, pattern.m_kneeFlags);
+    r->m_bCullOffCanvas = 1;
     int32_t minX = INT32_MAX, maxX = INT32_MIN, minY = INT32_MAX, maxY = INT32_MIN;
     for (int i = 0; i < r->m_nPolygonCount; ++i) {
         minX = std::min(minX, r->m_pPolygon[i].x);

@@ -13,6 +13,9 @@
 
 namespace {
 
+// Segments shorter than this many pixels are not tested for lying off the canvas.
+constexpr int64_t CULL_MIN_PIXELS = 32;
+
 bool IsFinite(PointF p)
 {
     return std::isfinite(p.x) && std::isfinite(p.y);
@@ -211,6 +214,14 @@ void CFractalRenderer::PrepareCulling(PointF start, PointF end)
     m_fCullBottom = static_cast<float>(bottom);
     m_fCullTop = static_cast<float>(top);
     m_bCulling = true;
+}
+
+bool CFractalRenderer::SubtreeOffCanvas(PointF start, PointF end) const
+{
+    const float reach = m_fCullReach * (std::fabs(end.x - start.x) + std::fabs(end.y - start.y)) + m_fCullMargin;
+    const float mx = 0.5f * (start.x + end.x);
+    const float my = 0.5f * (start.y + end.y);
+    return mx + reach < m_fCullLeft || mx - reach > m_fCullRight || my + reach < m_fCullBottom || my - reach > m_fCullTop;
 }
 
 bool CFractalRenderer::CountForTimeLimit()
@@ -422,7 +433,9 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
             // A subtree whose whole fractal lies off the canvas becomes a move to its end: its
             // lines would draw no pixel, and in fill mode the polygon changes only inside the
             // subtree's own region, off the canvas, so the even-odd fill on it stays the same.
-            if (!m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
+            // Only segments of some length are tested: the many short ones near the leaves
+            // hold few points each, and lie near the canvas when their parent was not skipped.
+            if (dist < CULL_MIN_PIXELS || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
                 return SubdivideSegment<false>(start, end, flags, depth);
             return CountForTimeLimit() && EmitScreen(end, p, inside, EMIT_MOVE, depth);
         }

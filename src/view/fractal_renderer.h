@@ -4,7 +4,6 @@
 // so it is always allocated on the heap.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -191,14 +190,9 @@ private:
     // Sets up the off-canvas test of one generation from the child tables, the view and the
     // canvas (m_bCulling stays false where it cannot be bounded safely).
     void PrepareCulling(PointF start, PointF end);
-    // True when the whole fractal of the segment from start to end lies off the canvas.
-    bool SubtreeOffCanvas(PointF start, PointF end) const
-    {
-        const float reach = m_fCullReach * (std::fabs(end.x - start.x) + std::fabs(end.y - start.y)) + m_fCullMargin;
-        const float mx = 0.5f * (start.x + end.x);
-        const float my = 0.5f * (start.y + end.y);
-        return mx + reach < m_fCullLeft || mx - reach > m_fCullRight || my + reach < m_fCullBottom || my - reach > m_fCullTop;
-    }
+    // True when the whole fractal of the segment from start to end lies off the canvas. Out
+    // of line, so that the generator's hot path stays as lean as before.
+    [[gnu::noinline]] bool SubtreeOffCanvas(PointF start, PointF end) const;
     // Counts one point emitted on the screen and reads the clock once per 256: false when
     // the Draw Limit's time is spent. Always true without the time budget.
     bool CountForTimeLimit();
