@@ -290,6 +290,15 @@ inline bool CFractalRenderer::LongerThanDetail(POINT p) const
     return ax + ay >= m_nDetail;
 }
 
+// The off-canvas test's length gate of GenerateScreenSegment (a length of at least
+// CULL_MIN_PIXELS, rounded down, or beyond the distance table |dx| + |dy|), for DrawSegment.
+inline bool CFractalRenderer::LongEnoughToCull(POINT p) const
+{
+    const int64_t ax = PixelSpan(p.x, m_ptLast.x);
+    const int64_t ay = PixelSpan(p.y, m_ptLast.y);
+    return ax >= CULL_MIN_PIXELS || ay >= CULL_MIN_PIXELS || ax * ax + ay * ay >= CULL_MIN_PIXELS * CULL_MIN_PIXELS;
+}
+
 template <bool Fill, bool Progress>
 inline bool CFractalRenderer::DrawPoint(POINT p, bool inside, uint8_t kind)
 {
@@ -330,7 +339,7 @@ inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flag
     }
 
     if (depth != 0 && LongerThanDetail(p)) {
-        if (!m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
+        if (!LongEnoughToCull(p) || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
             return DrawSubdivided<Fill, TimeLimit, Progress>(start, end, flags, depth);
         if constexpr (TimeLimit) {
             if (!CountForTimeLimit())

@@ -172,6 +172,8 @@ private:
     // The segment from m_ptLast to p is at least the detail long: its length rounded down, or
     // beyond the distance table |dx| + |dy|.
     bool LongerThanDetail(POINT p) const;
+    // The segment from m_ptLast to p is long enough to be tested for lying off the canvas.
+    bool LongEnoughToCull(POINT p) const;
     // A screen point: to the sink when there is one, else to the canvas.
     bool EmitScreen(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth)
     {
