@@ -285,7 +285,15 @@ void CMainFrame::CreateStatusBar()
     // The second pane is a quarter of the screen wide, the first takes the rest.
     const int screenWidth = screen() ? screen()->geometry().width() : 1024;
     m_pointerPane->setFixedWidth(screenWidth / 4);
+    // Between them, as wide as its text: the figures of the fractal on show.
+    m_metricsPane = new QLabel(this);
+    m_metricsPane->setObjectName(QStringLiteral("MetricsPane"));
+    m_metricsPane->setTextFormat(Qt::PlainText);
+    m_metricsPane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_metricsPane->setToolTip(QStringLiteral("Segments of the pattern, lines of the fractal at the current "
+                                             "iterations, and its similarity dimension D"));
     statusBar()->addPermanentWidget(m_messagePane, 1);
+    statusBar()->addPermanentWidget(m_metricsPane, 0);
     statusBar()->addPermanentWidget(m_pointerPane, 0);
     OnSetMessageString(AFX_IDS_IDLEMESSAGE);
 }
@@ -482,6 +490,11 @@ void CMainFrame::SetCommandChecked(uint32_t commandId, bool checked)
 void CMainFrame::SetPointerPaneText(const QString& text)
 {
     m_pointerPane->setText(text);
+}
+
+void CMainFrame::SetMetricsText(const QString& text)
+{
+    m_metricsPane->setText(text);
 }
 
 bool CMainFrame::event(QEvent* event)

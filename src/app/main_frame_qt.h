@@ -55,6 +55,7 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     QLabel* MessagePane() const { return m_messagePane; }
     QLabel* PointerPane() const { return m_pointerPane; }
+    QLabel* MetricsPane() const { return m_metricsPane; }
     QMenu* FileMenu() const { return m_fileMenu; }
     QMenu* EditMenu() const { return m_editMenu; }
     QMenu* ViewMenu() const { return m_viewMenu; }
@@ -98,6 +99,7 @@ public:
     void SetCommandChecked(uint32_t commandId, bool checked) override;
     void SetPointerPaneText(const QString& text) override;
     void SetDrawOutcomeText(const QString& text) override;
+    void SetMetricsText(const QString& text) override;
 
 protected:
     bool event(QEvent* event) override;
@@ -124,6 +126,7 @@ private:
     QToolBar* m_toolBar = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_pointerPane = nullptr;
+    QLabel* m_metricsPane = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
     QMenu* m_viewMenu = nullptr;

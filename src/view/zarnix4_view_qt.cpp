@@ -25,6 +25,7 @@
 #include "interaction/iteration_bar_rules.h"
 #include "platform/text_format.h"
 #include "render/smooth_renderer.h"
+#include "view/similarity_dimension.h"
 
 CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
 {
@@ -147,8 +148,11 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
         else
             DrawScene(m_pDocument->m_pattern);
         ++m_nSceneCount;
-        if (m_pFrame != nullptr)
+        // Whatever changed the picture may have changed the pattern or the iterations.
+        if (m_pFrame != nullptr) {
             m_pFrame->SetDrawOutcomeText(QString::fromStdString(DrawOutcomeText()));
+            m_pFrame->SetMetricsText(MetricsText());
+        }
     }
     EndDraw();
 
@@ -219,6 +223,16 @@ bool CZarnix4View::CopyPicture(QString* error)
                                                           static_cast<qsizetype>(png.size())));
     QGuiApplication::clipboard()->setMimeData(data);
     return true;
+}
+
+QString CZarnix4View::MetricsText() const
+{
+    if (m_pDocument == nullptr)
+        return QString();
+    const CPattern& pattern = m_pDocument->m_pattern;
+    return QStringLiteral("%1 segments \u00b7 %2 lines \u00b7 D %3")
+        .arg(QString::fromStdString(FormatInt(pattern.m_count)), LinesText(pattern.m_count, m_nIterations),
+             QString::fromStdString(FormatDimension(ComputeSimilarityDimension(pattern))));
 }
 
 void CZarnix4View::Redraw()

@@ -47,6 +47,8 @@ public:
     // stopped ("Drawing stopped at the Draw Limit after 1,234 lines"), shown in place of the
     // idle text until a complete picture follows.
     virtual void SetDrawOutcomeText(const QString& text) { Q_UNUSED(text); }
+    // The text of the status bar's metrics pane (segments, lines, dimension).
+    virtual void SetMetricsText(const QString& text) { Q_UNUSED(text); }
 };
 
 // The editor's host interface comes before the 4 MB renderer, so every polymorphic base
@@ -112,6 +114,9 @@ public:
 
     // The status pane text of the pointer position: "%.3f  %.3f".
     void ShowPointerPosition();
+    // The metrics pane's text for the document's pattern at the current iterations:
+    // "4 segments · 4096 lines · D 1.2619" (the lines as the export dialog counts them).
+    QString MetricsText() const;
     // The context menu of the pointer editor; its chosen command comes back as a command.
     CEditorContextMenu& ContextMenu() const { return *m_contextMenu; }
     // The cursor the view shows for an editor cursor index.
