@@ -9,6 +9,7 @@
 #include <random>
 
 #include "document/pattern.h"
+#include "render/smooth_renderer.h"
 #include "view/fractal_renderer.h"
 
 namespace {
@@ -64,9 +65,13 @@ CPattern Random32(uint32_t seed)
 }
 
 // Drags point 16 of `pattern` down by a pixel per step, 20 steps back and forth, redrawing
-// the whole scene after each.
-void RunDrag(benchmark::State& state, CPattern pattern)
+// the whole scene after each: on the canvas, or, with `smooth`, antialiased as Smooth Drawing
+// draws the window's picture (construction lines included).
+void RunDrag(benchmark::State& state, CPattern pattern, bool smooth = false)
 {
+    CRenderStyle style;
+    style.showPattern = true;
+    CRgbaImage picture;
     auto r = std::make_unique<CFractalRenderer>();
     r->SetScreenSize(1920, 1080);
     r->SetCanvasSize(1920, 1080);
@@ -82,9 +87,13 @@ void RunDrag(benchmark::State& state, CPattern pattern)
         r->m_pointer = PointF{grabbed.x, grabbed.y + step / r->m_transform.m_scale};
         r->OnEditEvent(WM_MOUSEMOVE, MK_LBUTTON, pattern);
         r->m_bRedraw = 1;
-        r->DrawScene(pattern);
+        if (smooth)
+            DrawSmoothScene(*r, pattern, style, &picture, nullptr);
+        else
+            r->DrawScene(pattern);
         lines += r->m_nLineCount;
         benchmark::DoNotOptimize(r->m_bitmap.Bits());
+        benchmark::DoNotOptimize(picture.pixels.data());
     }
     r->EndDraw();
     state.counters["counted_lines_per_step"] =
@@ -106,6 +115,16 @@ void DragStepRandom(benchmark::State& state)
     RunDrag(state, Random32(static_cast<uint32_t>(state.range(0))));
 }
 
+void DragStepSmooth(benchmark::State& state)
+{
+    RunDrag(state, ZigZag32(static_cast<float>(state.range(0))), true);
+}
+
+void DragStepCircleSmooth(benchmark::State& state)
+{
+    RunDrag(state, Circle32(), true);
+}
+
 }  // namespace
 
 // Amplitudes 10, 25 and 40 pattern units: gentle to strongly folded zig-zags; 80 is dense.
@@ -113,3 +132,6 @@ BENCHMARK(DragStep)->Arg(10)->Arg(25)->Arg(40)->Arg(80)->Unit(benchmark::kMillis
 BENCHMARK(DragStepCircle)->Unit(benchmark::kMillisecond);
 // Random patterns, by seed.
 BENCHMARK(DragStepRandom)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+// The same drags with Smooth Drawing on.
+BENCHMARK(DragStepSmooth)->Arg(10)->Arg(25)->Arg(40)->Arg(80)->Unit(benchmark::kMillisecond);
+BENCHMARK(DragStepCircleSmooth)->Unit(benchmark::kMillisecond);

@@ -73,19 +73,23 @@ inline float Overlap(float d, float half)
 }
 
 // Floor and ceiling of a value well within the int32 range, without a library call.
-inline int32_t FloorToInt(double v)
+template <class T>
+inline int32_t FloorToInt(T v)
 {
     const int32_t t = static_cast<int32_t>(v);
-    return t > v ? t - 1 : t;
+    return static_cast<T>(t) > v ? t - 1 : t;
 }
 
-inline int32_t CeilToInt(double v)
+template <class T>
+inline int32_t CeilToInt(T v)
 {
     const int32_t t = static_cast<int32_t>(v);
-    return t < v ? t + 1 : t;
+    return static_cast<T>(t) < v ? t + 1 : t;
 }
 
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
+// Lines up to this half width (1.5 pixels wide) are stepped along their major axis.
+constexpr float kThinHalfWidth = 0.75f;
 
 }  // namespace
 
@@ -165,6 +169,10 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
         x0 = p[0] + d[0] * t0;
         y0 = p[1] + d[1] * t0;
     }
+    if (m_halfWidth <= kThinHalfWidth) {
+        StrokeThin(x0, y0, x1, y1, position);
+        return;
+    }
     const double ddx = x1 - x0;
     const double ddy = y1 - y0;
     const double lengthSquared = ddx * ddx + ddy * ddy;
@@ -235,6 +243,79 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
             }
         }
     }
+}
+
+// A thin line, stepped along its major axis: every pixel column (or row) whose centre lies
+// on the segment, extended by half the width at both ends, gets the part of it that the line
+// covers across, where the line's thickness across is its width over the cosine of its slope.
+// This is the coverage of the line's rectangle sampled at the column's centre; a polyline's
+// columns follow on from segment to segment, and the extended ends close every joint.
+void CSmoothRaster::StrokeThin(double x0, double y0, double x1, double y1, float position)
+{
+    const double dx = x1 - x0;
+    const double dy = y1 - y0;
+    if (!(dx != 0.0 || dy != 0.0) || !std::isfinite(dx) || !std::isfinite(dy))
+        return;
+    const bool steep = std::fabs(dy) > std::fabs(dx);
+    // Major axis u, minor axis v: (u, v) = (x, y), or (y, x) for a steep line.
+    double u0 = steep ? y0 : x0;
+    double v0 = steep ? x0 : y0;
+    double u1 = steep ? y1 : x1;
+    double v1 = steep ? x1 : y1;
+    if (u0 > u1) {
+        std::swap(u0, u1);
+        std::swap(v0, v1);
+    }
+    const double slope = (v1 - v0) / (u1 - u0);
+    // sqrt(1 + s^2) for |s| <= 1 within 0.2 per cent, without the square root's latency.
+    const double s2 = slope * slope;
+    const float half = static_cast<float>(m_halfWidth * (1.0 + s2 * (0.5 - 0.0857864 * s2)));
+    const int32_t majorSize = steep ? m_height : m_width;
+    const int32_t minorSize = steep ? m_width : m_height;
+    // Columns whose centres lie within the extended segment, the start included and the end
+    // not, so that the columns of consecutive segments follow on without overlapping.
+    const int32_t first = std::max(0, CeilToInt(std::max(u0 - m_halfWidth - 0.5, -1.0)));
+    const int32_t last = std::min(majorSize - 1, CeilToInt(std::min(u1 + m_halfWidth - 0.5, static_cast<double>(majorSize))) - 1);
+    if (first > last)
+        return;
+    const float p = position > 0.0f ? (position < 1.0f ? position : 1.0f) : 0.0f;
+    const uint16_t pos = static_cast<uint16_t>(p * 65535.0f + 0.5f);
+    uint16_t* const positions = m_recordPosition && !m_position.empty() ? m_position.data() : nullptr;
+    uint8_t* const lines = m_lines.data();
+    const size_t stride = static_cast<size_t>(m_width);
+    // Pixel (u, v) of the mask: rows are y.
+    const size_t stepU = steep ? stride : 1;
+    const size_t stepV = steep ? 1 : stride;
+    const float reach = half + 0.5f;
+    int32_t touchedLo = minorSize;
+    int32_t touchedHi = -1;
+    // The minor coordinate at column centres, in floats from the first column on (the ends
+    // lie within reach of the picture here, so floats hold them to a small part of a pixel).
+    const float slopeF = static_cast<float>(slope);
+    const float vStart = static_cast<float>(v0 + ((first + 0.5) - u0) * slope);
+    const float vLimit = static_cast<float>(minorSize) + reach + 1.0f;
+    for (int32_t u = first; u <= last; ++u) {
+        const float vc = vStart + static_cast<float>(u - first) * slopeF;
+        if (!(vc > -reach - 1.0f) || !(vc < vLimit))
+            continue;
+        const int32_t vFirst = std::max(0, FloorToInt(vc - reach - 0.5f) + 1);
+        const int32_t vLast = std::min(minorSize - 1, CeilToInt(vc + reach - 0.5f) - 1);
+        const float base = static_cast<float>(vFirst) + 0.5f - vc;
+        for (int32_t v = vFirst; v <= vLast; ++v) {
+            const float coverage = Overlap(base + static_cast<float>(v - vFirst), half);
+            const int value = static_cast<int>(coverage * 255.0f + 0.5f);
+            const size_t index = static_cast<size_t>(u) * stepU + static_cast<size_t>(v) * stepV;
+            if (value > lines[index]) {
+                lines[index] = static_cast<uint8_t>(value > 255 ? 255 : value);
+                if (positions != nullptr)
+                    positions[index] = pos;
+            }
+        }
+        touchedLo = std::min(touchedLo, steep ? u : vFirst);
+        touchedHi = std::max(touchedHi, steep ? u : vLast);
+    }
+    if (touchedLo <= touchedHi)
+        TouchRows(touchedLo, touchedHi);
 }
 
 void CSmoothRaster::TouchRows(int32_t y0, int32_t y1)
@@ -413,6 +494,11 @@ void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradi
     const float from[3] = {t.toLinear[color.r], t.toLinear[color.g], t.toLinear[color.b]};
     const float end[3] = {t.toLinear[to.r], t.toLinear[to.g], t.toLinear[to.b]};
     const bool withPosition = gradient && !m_position.empty();
+    // A solid colour over one and the same pixel value (the background, mostly) gives one of
+    // 256 results by coverage: those are blended once, when that pixel value first appears.
+    uint8_t cachedPixel[4] = {};
+    bool cached = false;
+    std::array<std::array<uint8_t, 4>, 256> blended{};
 
     for (int32_t row = m_lineRowLo; row <= m_lineRowHi; ++row) {
         uint8_t* mask = m_lines.data() + static_cast<size_t>(row) * m_width;
@@ -439,7 +525,18 @@ void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradi
                                         from[2] + (end[2] - from[2]) * f};
                     BlendOver(t, p, c, a);
                 } else {
-                    BlendOver(t, p, from, a);
+                    if (!cached) {
+                        std::memcpy(cachedPixel, p, 4);
+                        for (int k = 0; k < 256; ++k) {
+                            std::memcpy(blended[k].data(), p, 4);
+                            BlendOver(t, blended[k].data(), from, k * (1.0f / 255.0f));
+                        }
+                        cached = true;
+                    }
+                    if (std::memcmp(p, cachedPixel, 4) == 0)
+                        std::memcpy(p, blended[v].data(), 4);
+                    else
+                        BlendOver(t, p, from, a);
                 }
                 mask[x] = 0;
             }

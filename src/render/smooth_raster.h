@@ -60,6 +60,7 @@ public:
 
 private:
     void FillLine(float x0, float y0, float x1, float y1);
+    void StrokeThin(double x0, double y0, double x1, double y1, float position);
     void TouchRows(int32_t y0, int32_t y1);
 
     int32_t m_width = 0;

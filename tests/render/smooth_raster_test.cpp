@@ -24,16 +24,24 @@ TEST(SmoothRasterTest, LineCoverageIsTheAreaOfTheStroke)
     ASSERT_TRUE(raster.Reset(64, 64));
 
     // A horizontal line along the middle of row 10 covers that row fully, nothing above or
-    // below; its square ends reach half a pixel beyond the end points.
-    raster.StrokeSegment(10.0, 10.5, 40.0, 10.5, 0.0f);
-    for (int x = 10; x < 40; ++x) {
-        EXPECT_EQ(raster.LineCoverage(x, 10), 255) << x;
-        EXPECT_EQ(raster.LineCoverage(x, 9), 0) << x;
-        EXPECT_EQ(raster.LineCoverage(x, 11), 0) << x;
+    // below; its square ends reach half the width beyond the end points, for thin and wide
+    // lines alike.
+    for (float width : {1.0f, 2.0f}) {
+        ASSERT_TRUE(raster.Reset(64, 64));
+        raster.SetLineWidth(width);
+        raster.StrokeSegment(10.0, 10.5, 40.0, 10.5, 0.0f);
+        int sum = 0;
+        for (int x = 0; x < 64; ++x) {
+            if (x >= 10 && x < 40) {
+                EXPECT_EQ(raster.LineCoverage(x, 10), 255) << x;
+            }
+            EXPECT_EQ(raster.LineCoverage(x, 8), 0) << x;
+            EXPECT_EQ(raster.LineCoverage(x, 12), 0) << x;
+            sum += raster.LineCoverage(x, 10);
+        }
+        EXPECT_NEAR(sum, (30 + width) * 255, 2) << width;
     }
-    EXPECT_EQ(raster.LineCoverage(9, 10), 128);
-    EXPECT_EQ(raster.LineCoverage(40, 10), 128);
-    EXPECT_EQ(raster.LineCoverage(8, 10), 0);
+    raster.SetLineWidth(1.0f);
 
     // On a pixel border it shares itself between the two rows: intermediate greys whose
     // column sums are the full line.
