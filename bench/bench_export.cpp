@@ -9,6 +9,7 @@
 #include <string>
 
 #include "document/pattern.h"
+#include "export/illustrator_writer.h"
 #include "view/fractal_renderer.h"
 #include "view/memory_canvas.h"
 
@@ -34,7 +35,7 @@ void BM_ExportIllustrator(benchmark::State& state)
     const std::string file = ScratchFile("zarnix-bench-export.ai");
     uint64_t bytes = 0;
     for (auto _ : state) {
-        if (!renderer->ExportIllustrator(pattern, file.c_str())) {
+        if (!ExportIllustrator(*renderer, pattern, file.c_str())) {
             state.SkipWithError("export failed");
             break;
         }

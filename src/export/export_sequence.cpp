@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "export/export_target.h"
+#include "export/illustrator_writer.h"
 #include "view/fractal_renderer.h"
 
 namespace {
@@ -162,7 +163,7 @@ ExportResult RunExport(CFractalRenderer& renderer, const CPattern& pattern, int 
         return ExportResult::Exported;
     }
 
-    if (!renderer.ExportIllustrator(pattern, name.c_str(), &why))
+    if (!ExportIllustrator(renderer, pattern, name.c_str(), &why))
         return renderer.m_bCancelled ? cancelled() : fail(why);
     return ExportResult::Exported;
 }

@@ -36,6 +36,9 @@ public:
     // Discards everything written: the temporary file is removed, the target untouched.
     void Abort();
 
+    // True once a write has failed; later writes are dropped, and Error() gives the first
+    // failure's reason.
+    bool Failed() const { return m_failed; }
     const std::string& Error() const { return m_error; }
     const std::string& Path() const { return m_path; }
 

@@ -1,7 +1,7 @@
 // The fractal generator: replaces the pattern's baseline by a scaled and rotated copy of the
 // pattern, and every segment of that copy again, down to the depth, the detail and the
-// budgets, sending the points in path order to the drawing surface, the fill polygon or the
-// Illustrator path text.
+// budgets, sending the points in path order to the drawing surface, the fill polygon or, in
+// Illustrator mode, the path sink of a vector writer.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -99,9 +99,8 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
     // The first point.
     if (IsFinite(start)) {
         if (m_bIllustrator) {
-            if (!CheckProgress())
+            if (!CheckProgress() || !EmitPathPoint(start, EMIT_START))
                 return false;
-            WritePathPoint(&start, EMIT_START);
         } else {
             const POINT p = m_transform.WorldToScreen(start);
             EmitScreen(start, p, PtInRect(&m_rcClient, p), EMIT_START, static_cast<uint8_t>(m_nTopDepth));
@@ -405,14 +404,12 @@ bool CFractalRenderer::GenerateIllustratorSegment(PointF start, PointF end, uint
     if (flags & KNEE_HIDE) {
         if (!CheckProgress())
             return false;
-        WritePathPoint(&end, EMIT_MOVE);
-        return true;
+        return EmitPathPoint(end, EMIT_MOVE);
     }
     if ((flags & KNEE_STATIC) || depth == 0) {
         if (!CheckProgress())
             return false;
-        WritePathPoint(&end, EMIT_LINE);
-        return true;
+        return EmitPathPoint(end, EMIT_LINE);
     }
     return SubdivideSegment<true>(start, end, flags, depth);
 }
@@ -622,7 +619,7 @@ void CFractalRenderer::CloseFill(const CPattern& pattern)
 
     auto emit = [this](PointF point) {
         if (m_bIllustrator)
-            WritePathPoint(&point, EMIT_LINE);
+            EmitPathPoint(point, EMIT_LINE);
         else
             EmitScreen(point, m_transform.WorldToScreen(point), false, EMIT_LINE | EMIT_CLOSING, 0);
     };

@@ -8,18 +8,15 @@
 #include <string>
 
 #include "document/pattern.h"
+#include "export/path_sink.h"
 #include "interaction/pattern_editor.h"
 #include "platform/dc.h"
-#include "platform/file.h"
 #include "platform/win_types.h"
 #include "view/memory_canvas.h"
 
 class CArchive;
 
-// Point kinds handed to the generator's sinks.
-constexpr uint8_t EMIT_LINE = 0;
-constexpr uint8_t EMIT_MOVE = 1;
-constexpr uint8_t EMIT_START = 3;
+// The point kinds EMIT_LINE, EMIT_MOVE and EMIT_START are in export/path_sink.h.
 // Added for a screen point sink to the fill mode's closing points along the canvas border,
 // which are no part of the fractal's path.
 constexpr uint8_t EMIT_CLOSING = 4;
@@ -82,21 +79,14 @@ public:
     bool EmitPoint(POINT p, bool inside, uint8_t kind);
     void CloseFill(const CPattern& pattern);
 
-    // The Illustrator path sink, writing to m_aiFile.
-    void WritePathPoint(const PointF* p, uint8_t kind);
-    void WritePoint(float x, float y, uint8_t flag);
-    void WriteText(const char* text);
-    void WriteResourceString(int id);
-
-    // Writes the picture as an Illustrator 5 file: 1 when written, 0 when not (then `error`,
-    // if given, says why and no file is left behind).
-    int ExportIllustrator(const CPattern& pattern, const char* fileName, std::string* error = nullptr);
+    // Illustrator mode (m_bIllustrator set): the generator walks in pattern coordinates and
+    // hands its points to m_pPathSink (see WalkFractalPath in export/path_sink.h).
+    IPathSink* m_pPathSink = nullptr;
 
     // The status text of a picture that the last generation left incomplete, for example
     // "Drawing stopped at the Draw Limit after 1,234,567 lines"; empty when it was complete.
     std::string DrawOutcomeText() const;
 
-    CFile m_aiFile;
     int32_t m_nDistance[DISTANCE_TABLE_SIZE][DISTANCE_TABLE_SIZE];
     POINT m_ptLast{};
     RECT m_rcClient{};
@@ -198,6 +188,8 @@ private:
     // Counts one point emitted on the screen and reads the clock once per 256: false when
     // the Draw Limit's time is spent. Always true without the time budget.
     bool CountForTimeLimit();
+    // A point for the path sink; false when the sink stops the walk.
+    bool EmitPathPoint(PointF p, uint8_t kind) { return m_pPathSink == nullptr || m_pPathSink->PathPoint(p, kind); }
 
     ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
     // The detail test within the distance table: a length rounded down is at least the detail

@@ -14,6 +14,7 @@
 
 #include "common/export_test_support.h"
 #include "export/illustrator_text.h"
+#include "export/illustrator_writer.h"
 #include "platform/text_format.h"
 #include "view/fractal_renderer.h"
 
@@ -66,10 +67,9 @@ protected:
     std::string Export(CFractalRenderer& renderer, const CPattern& pattern, const std::string& name = "out.ai")
     {
         std::string error;
-        const int result = renderer.ExportIllustrator(pattern, folder.File(name).c_str(), &error);
+        const int result = ExportIllustrator(renderer, pattern, folder.File(name).c_str(), &error);
         EXPECT_EQ(result, 1) << error;
         EXPECT_EQ(renderer.m_bIllustrator, 0);
-        EXPECT_FALSE(renderer.m_aiFile.IsOpen());
         return ReadBytes(folder.File(name));
     }
 
@@ -118,22 +118,22 @@ TEST(IllustratorTextTest, CreationDateHasNoLeadingZeros)
 
 TEST_F(IllustratorWriterTest, PathSinkWritesOnePointPerLine)
 {
-    auto renderer = MakeRenderer(100, 100);
+    CIllustratorWriter writer;
     const std::string path = folder.File("sink.ai");
-    ASSERT_TRUE(renderer->m_aiFile.Open(path));
+    ASSERT_TRUE(writer.m_aiFile.Open(path));
     const PointF a{-100.0f, 0.0f}, b{0.125f, -0.00004f}, c{12345.67f, -3.5f};
-    renderer->m_bFill = 0;
-    renderer->WritePathPoint(&a, EMIT_START);
-    renderer->WritePathPoint(&b, EMIT_LINE);
-    renderer->WritePathPoint(&c, EMIT_MOVE);
-    renderer->WritePathPoint(&a, 2);  // no such kind: nothing
-    renderer->WritePathPoint(&a, 7);
-    renderer->WritePathPoint(nullptr, EMIT_LINE);
-    renderer->m_bFill = 1;
-    renderer->WritePathPoint(&c, EMIT_MOVE);  // fill mode: a hidden knee stays in the outline
-    renderer->WritePathPoint(&b, EMIT_START);
-    renderer->WritePoint(1.0f, 2.0f, 3);  // any flag but 1 draws
-    ASSERT_TRUE(renderer->m_aiFile.Close());
+    writer.m_bFill = false;
+    EXPECT_TRUE(writer.PathPoint(a, EMIT_START));
+    writer.WritePathPoint(&b, EMIT_LINE);
+    writer.WritePathPoint(&c, EMIT_MOVE);
+    writer.WritePathPoint(&a, 2);  // no such kind: nothing
+    writer.WritePathPoint(&a, 7);
+    writer.WritePathPoint(nullptr, EMIT_LINE);
+    writer.m_bFill = true;
+    writer.WritePathPoint(&c, EMIT_MOVE);  // fill mode: a hidden knee stays in the outline
+    writer.WritePathPoint(&b, EMIT_START);
+    writer.WritePoint(1.0f, 2.0f, 3);  // any flag but 1 draws
+    ASSERT_TRUE(writer.m_aiFile.Close());
     EXPECT_EQ(ReadBytes(path),
               "\r\n-100.0000 0.0000 m"
               "\r\n0.1250 -0.0000 L"
@@ -161,19 +161,19 @@ TEST_F(IllustratorWriterTest, PointNumbersAreWhatFixedFormattingGives)
         values.push_back(ordinary(random));
         values.push_back(static_cast<float>(bits(random) % 100000) / 32.0f);  // many exact ties
     }
-    auto renderer = MakeRenderer(10, 10);
+    CIllustratorWriter writer;
     const std::string path = folder.File("numbers.ai");
-    ASSERT_TRUE(renderer->m_aiFile.Open(path));
+    ASSERT_TRUE(writer.m_aiFile.Open(path));
     std::string expected;
     for (size_t i = 0; i + 1 < values.size(); i += 2) {
-        renderer->WritePoint(values[i], values[i + 1], 0);
+        writer.WritePoint(values[i], values[i + 1], 0);
         expected += "\r\n";
         AppendFixed(expected, values[i], 4);
         expected += ' ';
         AppendFixed(expected, values[i + 1], 4);
         expected += " L";
     }
-    ASSERT_TRUE(renderer->m_aiFile.Close());
+    ASSERT_TRUE(writer.m_aiFile.Close());
     const std::vector<std::string> got = SplitCrLf(ReadBytes(path)), want = SplitCrLf(expected);
     ASSERT_EQ(got.size(), want.size());
     for (size_t i = 0; i < got.size(); ++i)
@@ -352,11 +352,10 @@ TEST_F(IllustratorWriterTest, FileThatCannotBeCreatedChangesNothing)
     for (const std::string& name : {folder.File("taken.ai"), folder.File("locked.ai"), folder.File("no/such/folder.ai"),
                                     std::string()}) {
         std::string error;
-        EXPECT_EQ(renderer->ExportIllustrator(WorkedExamplePattern(), name.c_str(), &error), 0) << name;
+        EXPECT_EQ(ExportIllustrator(*renderer, WorkedExamplePattern(), name.c_str(), &error), 0) << name;
         EXPECT_FALSE(error.empty()) << name;
         EXPECT_EQ(renderer->m_bIllustrator, 0);
         EXPECT_EQ(renderer->m_nSegments, 17);
-        EXPECT_FALSE(renderer->m_aiFile.IsOpen());
     }
     EXPECT_TRUE(std::filesystem::is_directory(folder.File("taken.ai")));
     EXPECT_EQ(ReadBytes(folder.File("locked.ai")), "keep me");
@@ -369,7 +368,7 @@ TEST_F(IllustratorWriterTest, ImpossibleSegmentCountIsRefusedBeforeTheFile)
     CPattern pattern = WorkedExamplePattern();
     for (int32_t count : {-1, 0, 1, 33, 1000}) {
         pattern.m_count = count;
-        EXPECT_EQ(renderer->ExportIllustrator(pattern, folder.File("out.ai").c_str()), 0) << count;
+        EXPECT_EQ(ExportIllustrator(*renderer, pattern, folder.File("out.ai").c_str()), 0) << count;
     }
     EXPECT_TRUE(folder.Entries().empty());
 }
@@ -393,7 +392,7 @@ TEST_F(IllustratorWriterTest, CancelledExportLeavesNoFile)
     for (int iterations : {1, 14}) {  // stopped at the end, and stopped in the middle
         renderer->m_nIterations = iterations;
         std::string error;
-        EXPECT_EQ(renderer->ExportIllustrator(WorkedExamplePattern(), folder.File("out.ai").c_str(), &error), 0);
+        EXPECT_EQ(ExportIllustrator(*renderer, WorkedExamplePattern(), folder.File("out.ai").c_str(), &error), 0);
         EXPECT_NE(error.find("cancel"), std::string::npos) << error;
         EXPECT_EQ(renderer->m_bIllustrator, 0);
         EXPECT_TRUE(folder.Entries().empty());
@@ -437,12 +436,11 @@ TEST_F(IllustratorWriterTest, WriteErrorLeavesNoFileAndLeavesIllustratorMode)
     {
         FileSizeLimit limit(16384);
         ASSERT_TRUE(limit.Active());
-        result = renderer->ExportIllustrator(WorkedExamplePattern(), folder.File("old.ai").c_str(), &error);
+        result = ExportIllustrator(*renderer, WorkedExamplePattern(), folder.File("old.ai").c_str(), &error);
     }
     EXPECT_EQ(result, 0);
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(renderer->m_bIllustrator, 0);
-    EXPECT_FALSE(renderer->m_aiFile.IsOpen());
     EXPECT_EQ(ReadBytes(folder.File("old.ai")), "previous export");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"old.ai"});
 }

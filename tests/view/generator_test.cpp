@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/renderer_test_support.h"
+#include "export/illustrator_writer.h"
 #include "platform/text_format.h"
 #include "platform/tick_count.h"
 
@@ -582,7 +583,7 @@ std::string ExportKinds(CFractalRenderer& r, const CPattern& pattern, int iterat
                                        ("zarnix-generator-" + std::to_string(std::random_device{}()) + ".ai");
     r.m_nIterations = iterations;
     std::string error;
-    EXPECT_EQ(r.ExportIllustrator(pattern, path.string().c_str(), &error), 1) << error;
+    EXPECT_EQ(ExportIllustrator(r, pattern, path.string().c_str(), &error), 1) << error;
     std::ifstream in(path, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     in.close();

@@ -1,5 +1,5 @@
-// The Illustrator writer: the path sink that the generator feeds in Illustrator mode, and
-// the file around it (header, bounding box, prolog, the Pattern and Fractal layers, trailer).
+#include "export/illustrator_writer.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -67,7 +67,7 @@ int32_t TruncateToInt32(float value)
     return static_cast<int32_t>(v);
 }
 
-void WriteHeader(CFractalRenderer& r)
+void WriteHeader(CIllustratorWriter& r)
 {
     r.WriteResourceString(AI_TEXT_HEADER);
     r.WriteResourceString(AI_TEXT_CREATION_DATE);
@@ -76,7 +76,7 @@ void WriteHeader(CFractalRenderer& r)
 
 // Both bounding-box lines and the end of the header comments. The box is the visible region
 // of the canvas in pattern coordinates: lower left (llx, lly), upper right (urx, ury).
-void WriteBoundingBox(CFractalRenderer& r, float llx, float lly, float urx, float ury)
+void WriteBoundingBox(CIllustratorWriter& r, float llx, float lly, float urx, float ury)
 {
     const float values[4] = {llx, lly, urx, ury};
     std::string text;
@@ -102,7 +102,7 @@ void WriteBoundingBox(CFractalRenderer& r, float llx, float lly, float urx, floa
 // One short stroked path per pattern segment, styled by its knee flags: the reverse bit picks
 // the colour, the mirror bit the long dash, and the hide bit overrides both with light grey
 // and a short dash. The static bit does not show in the file.
-void WritePatternLayer(CFractalRenderer& r, const CPattern& pattern)
+void WritePatternLayer(CIllustratorWriter& r, const CPattern& pattern)
 {
     r.WriteResourceString(AI_TEXT_LAYER_BEGIN);
     r.WriteResourceString(AI_TEXT_LAYER_PATTERN);
@@ -126,58 +126,42 @@ void WritePatternLayer(CFractalRenderer& r, const CPattern& pattern)
 }
 
 // The fractal as one path (or, without fill, one path per run between hidden knees). False
-// when the export was cancelled during the generation.
-bool WriteFractalLayer(CFractalRenderer& r, const CPattern& pattern)
+// when the export was cancelled during the generation, or a write failed.
+bool WriteFractalLayer(CIllustratorWriter& w, CFractalRenderer& r, const CPattern& pattern)
 {
-    r.WriteResourceString(AI_TEXT_LAYER_BEGIN);
-    r.WriteResourceString(AI_TEXT_LAYER_FRACTAL);
-    if (r.m_bFill) {
-        r.WriteResourceString(AI_TEXT_EVEN_ODD_FILL);
-        r.WriteResourceString(AI_TEXT_FILL_GREY);
+    w.WriteResourceString(AI_TEXT_LAYER_BEGIN);
+    w.WriteResourceString(AI_TEXT_LAYER_FRACTAL);
+    if (w.m_bFill) {
+        w.WriteResourceString(AI_TEXT_EVEN_ODD_FILL);
+        w.WriteResourceString(AI_TEXT_FILL_GREY);
     }
-    r.WriteResourceString(AI_TEXT_STROKE_OVERPRINT);
-    r.WriteResourceString(AI_TEXT_STROKE_BLACK);
-    r.WriteResourceString(AI_TEXT_LINE_STYLE);
-    r.WriteResourceString(AI_TEXT_DASH_SOLID);
+    w.WriteResourceString(AI_TEXT_STROKE_OVERPRINT);
+    w.WriteResourceString(AI_TEXT_STROKE_BLACK);
+    w.WriteResourceString(AI_TEXT_LINE_STYLE);
+    w.WriteResourceString(AI_TEXT_DASH_SOLID);
 
-    r.Generate(pattern, pattern.m_kneeFlags);  // stops early only when cancelled
+    WalkFractalPath(r, pattern, w);  // stops early when cancelled or the file failed
+    if (w.m_aiFile.Failed())
+        return false;
     // A last word from the progress object before the file is finished, so that a stop
     // asked for at the very end still leaves no file.
     if (!r.m_bCancelled && r.m_pProgress != nullptr && !r.m_pProgress->Continue(1.0))
         r.m_bCancelled = true;
     if (r.m_bCancelled)
         return false;
-    if (r.m_bFill) {
-        r.CloseFill(pattern);
-        r.WriteResourceString(AI_TEXT_CLOSE_FILL);
+    if (w.m_bFill) {
+        WalkFillClosing(r, pattern, w);
+        w.WriteResourceString(AI_TEXT_CLOSE_FILL);
     } else {
-        r.WriteResourceString(AI_TEXT_STROKE_PATH);
+        w.WriteResourceString(AI_TEXT_STROKE_PATH);
     }
-    r.WriteResourceString(AI_TEXT_LAYER_END);
+    w.WriteResourceString(AI_TEXT_LAYER_END);
     return true;
 }
 
-// Leaves Illustrator mode however the export ends: a file still open at that point was not
-// finished, so it is abandoned and nothing of it remains.
-class IllustratorModeGuard {
-public:
-    explicit IllustratorModeGuard(CFractalRenderer& r) : m_r(r) { m_r.m_bIllustrator = 1; }
-    ~IllustratorModeGuard()
-    {
-        if (m_r.m_aiFile.IsOpen())
-            m_r.m_aiFile.Abort();
-        m_r.m_bIllustrator = 0;
-    }
-    IllustratorModeGuard(const IllustratorModeGuard&) = delete;
-    IllustratorModeGuard& operator=(const IllustratorModeGuard&) = delete;
-
-private:
-    CFractalRenderer& m_r;
-};
-
 }  // namespace
 
-void CFractalRenderer::WritePathPoint(const PointF* p, uint8_t kind)
+void CIllustratorWriter::WritePathPoint(const PointF* p, uint8_t kind)
 {
     if (p == nullptr)
         return;
@@ -203,7 +187,7 @@ void CFractalRenderer::WritePathPoint(const PointF* p, uint8_t kind)
     }
 }
 
-void CFractalRenderer::WritePoint(float x, float y, uint8_t flag)
+void CIllustratorWriter::WritePoint(float x, float y, uint8_t flag)
 {
     std::string& line = t_pointLine;
     line.assign("\r\n");
@@ -216,21 +200,21 @@ void CFractalRenderer::WritePoint(float x, float y, uint8_t flag)
         m_aiFile.Write(line);
 }
 
-void CFractalRenderer::WriteText(const char* text)
+void CIllustratorWriter::WriteText(const char* text)
 {
     if (text == nullptr || !m_aiFile.IsOpen())
         return;
     m_aiFile.Write(std::string_view(text));
 }
 
-void CFractalRenderer::WriteResourceString(int id)
+void CIllustratorWriter::WriteResourceString(int id)
 {
     if (!m_aiFile.IsOpen())
         return;
     m_aiFile.Write(IllustratorText(id));
 }
 
-int CFractalRenderer::ExportIllustrator(const CPattern& pattern, const char* fileName, std::string* error)
+int ExportIllustrator(CFractalRenderer& renderer, const CPattern& pattern, const char* fileName, std::string* error)
 {
     auto fail = [error](std::string why) {
         if (error != nullptr)
@@ -244,29 +228,30 @@ int CFractalRenderer::ExportIllustrator(const CPattern& pattern, const char* fil
     std::string why;
     if (!CheckExportTarget(fileName, &why))
         return fail(why);
-    if (m_aiFile.IsOpen())
-        m_aiFile.Abort();  // never left open by an export; a stray file is not ours to finish
-    if (!m_aiFile.Open(fileName))
-        return fail(m_aiFile.Error().empty() ? std::string("the file cannot be created") : m_aiFile.Error());
+    // Abandoned, with whatever it holds, on every path that does not close it.
+    CIllustratorWriter writer;
+    if (!writer.m_aiFile.Open(fileName))
+        return fail(writer.m_aiFile.Error().empty() ? std::string("the file cannot be created") : writer.m_aiFile.Error());
 
-    IllustratorModeGuard mode(*this);
-    m_nSegments = pattern.m_count;
-    m_bCancelled = false;
+    writer.m_bFill = renderer.m_bFill != 0;
+    renderer.m_bCancelled = false;
 
-    WriteHeader(*this);
-    const PointF lowerLeft = m_transform.ScreenToWorld(0, m_nHeight);
-    const PointF upperRight = m_transform.ScreenToWorld(m_nWidth, 0);
-    WriteBoundingBox(*this, lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y);
-    WriteResourceString(AI_TEXT_PROLOG);
-    WriteResourceString(AI_TEXT_SETUP);
+    WriteHeader(writer);
+    const PointF lowerLeft = renderer.m_transform.ScreenToWorld(0, renderer.m_nHeight);
+    const PointF upperRight = renderer.m_transform.ScreenToWorld(renderer.m_nWidth, 0);
+    WriteBoundingBox(writer, lowerLeft.x, lowerLeft.y, upperRight.x, upperRight.y);
+    writer.WriteResourceString(AI_TEXT_PROLOG);
+    writer.WriteResourceString(AI_TEXT_SETUP);
 
-    if (m_bShowPattern)
-        WritePatternLayer(*this, pattern);
-    if (m_bShowFractal && !WriteFractalLayer(*this, pattern))
-        return fail("the export was cancelled");  // the guard abandons the file
-    WriteResourceString(AI_TEXT_TRAILER);
+    if (renderer.m_bShowPattern)
+        WritePatternLayer(writer, pattern);
+    if (renderer.m_bShowFractal && !WriteFractalLayer(writer, renderer, pattern) && !writer.m_aiFile.Failed())
+        return fail("the export was cancelled");
+    if (writer.m_aiFile.Failed())
+        return fail(writer.m_aiFile.Error());  // the first write error
+    writer.WriteResourceString(AI_TEXT_TRAILER);
 
-    if (!m_aiFile.Close())
-        return fail(m_aiFile.Error().empty() ? std::string("the file could not be written") : m_aiFile.Error());
+    if (!writer.m_aiFile.Close())
+        return fail(writer.m_aiFile.Error().empty() ? std::string("the file could not be written") : writer.m_aiFile.Error());
     return 1;
 }

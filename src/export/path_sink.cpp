@@ -1,0 +1,86 @@
+#include "export/path_sink.h"
+
+#include <cmath>
+
+#include "document/pattern.h"
+#include "view/fractal_renderer.h"
+
+namespace {
+
+// The renderer's Illustrator mode with `sink` receiving the points, for one walk.
+class CPathSinkScope {
+public:
+    CPathSinkScope(CFractalRenderer& r, const CPattern& pattern, IPathSink& sink) : m_r(r)
+    {
+        m_r.m_bIllustrator = 1;
+        m_r.m_pPathSink = &sink;
+        m_r.m_nSegments = pattern.m_count;
+    }
+    ~CPathSinkScope()
+    {
+        m_r.m_pPathSink = nullptr;
+        m_r.m_bIllustrator = 0;
+    }
+    CPathSinkScope(const CPathSinkScope&) = delete;
+    CPathSinkScope& operator=(const CPathSinkScope&) = delete;
+
+private:
+    CFractalRenderer& m_r;
+};
+
+bool IsFinite(PointF p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b)
+{
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+}  // namespace
+
+bool WalkFractalPath(CFractalRenderer& renderer, const CPattern& pattern, IPathSink& sink)
+{
+    CPathSinkScope scope(renderer, pattern, sink);
+    return renderer.Generate(pattern, pattern.m_kneeFlags);
+}
+
+void WalkFillClosing(CFractalRenderer& renderer, const CPattern& pattern, IPathSink& sink)
+{
+    CPathSinkScope scope(renderer, pattern, sink);
+    renderer.CloseFill(pattern);
+}
+
+uint64_t CountPathPoints(const CPattern& pattern, int32_t iterations)
+{
+    const int n = pattern.m_count;
+    if (n < PATTERN_MIN_SEGMENTS || n > PATTERN_MAX_SEGMENTS || !IsFinite(pattern.m_points[0]) ||
+        !IsFinite(pattern.m_points[n]) || pattern.m_points[0] == pattern.m_points[n])
+        return 1;
+    // counts[f] = points of a segment with flags f at the current depth: one for a leaf, a
+    // hidden or a static knee; the sum of its children's otherwise. A child's flags are its
+    // knee's flags (in reversed order under a reversed parent) XOR the parent's.
+    const int depth = iterations & 0xFF;
+    uint64_t counts[16];
+    for (uint64_t& c : counts)
+        c = 1;
+    for (int d = 1; d <= depth; ++d) {
+        uint64_t next[16];
+        for (int f = 0; f < 16; ++f) {
+            if (f & (KNEE_HIDE | KNEE_STATIC)) {
+                next[f] = 1;
+                continue;
+            }
+            uint64_t sum = 0;
+            for (int i = 0; i < n; ++i) {
+                const uint8_t knee = pattern.m_kneeFlags[(f & KNEE_REVERSE) ? n - 1 - i : i];
+                sum = SaturatingAdd(sum, counts[(knee ^ f) & 15]);
+            }
+            next[f] = sum;
+        }
+        for (int f = 0; f < 16; ++f)
+            counts[f] = next[f];
+    }
+    return SaturatingAdd(1, counts[0]);  // the start point and the baseline's points
+}

@@ -1,0 +1,40 @@
+// The point sink of the vector writers: the generator walks the fractal in pattern
+// coordinates, to the full iteration count and without the pixel detail threshold, and hands
+// every point it produces, in path order, to one IPathSink. The Illustrator and SVG writers
+// are sinks; the generator does not know which format it feeds.
+#pragma once
+
+#include <cstdint>
+
+#include "document/point_f.h"
+
+class CFractalRenderer;
+class CPattern;
+
+// Point kinds handed to the generator's sinks.
+constexpr uint8_t EMIT_LINE = 0;   // a line from the previous point to this one
+constexpr uint8_t EMIT_MOVE = 1;   // the end of a hidden knee: a gap up to this point
+constexpr uint8_t EMIT_START = 3;  // the first point of the path
+
+class IPathSink {
+public:
+    virtual ~IPathSink() = default;
+    // One point of the path. Answering false stops the walk (a write error, for example).
+    virtual bool PathPoint(PointF p, uint8_t kind) = 0;
+};
+
+// Walks the fractal of `pattern` as `renderer` is set up (iterations, knee flags, progress
+// object) into `sink`, in the renderer's Illustrator mode, which is left again however the
+// walk ends. True when the walk reached the path's end; false when the sink stopped it, the
+// progress object cancelled it (renderer.m_bCancelled is then set) or a point could not be
+// placed (the path ends there).
+bool WalkFractalPath(CFractalRenderer& renderer, const CPattern& pattern, IPathSink& sink);
+
+// Hands `sink` the points that close fill mode's polygon along the canvas border (the
+// generator's CloseFill), as EMIT_LINE points, in the renderer's Illustrator mode.
+void WalkFillClosing(CFractalRenderer& renderer, const CPattern& pattern, IPathSink& sink);
+
+// The number of points the walk hands to its sink for `pattern` at `iterations` (without
+// the closing points of fill mode), saturating at 2^64 - 1; 1 when the pattern cannot be
+// placed. Computed from the knee flags in a few thousand steps, without walking.
+uint64_t CountPathPoints(const CPattern& pattern, int32_t iterations);

@@ -1,0 +1,527 @@
+#include "export/svg_writer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "export/export_target.h"
+#include "export/path_sink.h"
+#include "platform/file.h"
+#include "view/fractal_renderer.h"
+
+namespace {
+
+// Points of one stroked path element without a gradient: small enough for every reader's
+// attribute limits, large enough that the element overhead does not count.
+constexpr uint64_t kPointsPerPath = 4096;
+// Pieces of a gradient along the path.
+constexpr uint64_t kGradientPieces = 256;
+// The text is handed to the file in blocks of about this size.
+constexpr size_t kFlushSize = 1 << 16;
+
+// Numbers with a fixed number of decimals, trailing zeros dropped. Values are scaled to an
+// integer and written with std::to_chars; values too large for that (and non-finite ones, which
+// the generator never hands over) are written shortest-exact.
+class CNumberFormat {
+public:
+    explicit CNumberFormat(int decimals) : m_decimals(std::clamp(decimals, 0, 12))
+    {
+        for (int i = 0; i < m_decimals; ++i)
+            m_factor *= 10.0;
+    }
+
+    void Append(std::string& out, double value) const
+    {
+        char buffer[64];
+        char* const end = buffer + sizeof buffer;
+        const double scaled = value * m_factor;
+        if (!(std::fabs(scaled) < 9.0e15)) {
+            auto [last, ec] = std::to_chars(buffer, end, value);
+            if (ec == std::errc())
+                out.append(buffer, last);
+            else
+                out += '0';
+            return;
+        }
+        const int64_t units = std::llround(scaled);
+        if (units == 0) {
+            out += '0';
+            return;
+        }
+        uint64_t magnitude = units < 0 ? static_cast<uint64_t>(-units) : static_cast<uint64_t>(units);
+        // Digits right to left into the buffer's end, the fraction's trailing zeros skipped.
+        char* p = end;
+        int fraction = m_decimals;
+        while (fraction > 0 && magnitude % 10 == 0) {
+            magnitude /= 10;
+            --fraction;
+        }
+        if (fraction > 0) {
+            for (; fraction > 0; --fraction) {
+                *--p = static_cast<char>('0' + magnitude % 10);
+                magnitude /= 10;
+            }
+            *--p = '.';
+        }
+        do {
+            *--p = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (units < 0)
+            *--p = '-';
+        out.append(p, end);
+    }
+
+private:
+    int m_decimals;
+    double m_factor = 1.0;
+};
+
+// A hundredth of an output pixel in pattern units decides the decimals.
+int DecimalsFor(double pixelsPerUnit)
+{
+    if (!(pixelsPerUnit > 0.0) || !std::isfinite(pixelsPerUnit))
+        return 6;
+    return static_cast<int>(std::ceil(std::log10(pixelsPerUnit * 100.0)));
+}
+
+// Shortest exact text of a value that is not a coordinate (widths, dash lengths).
+void AppendShortest(std::string& out, double value)
+{
+    char buffer[32];
+    auto [last, ec] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<float>(value));
+    out.append(buffer, ec == std::errc() ? last : buffer);
+}
+
+RgbColor Mix(RgbColor a, RgbColor b, double t)
+{
+    auto channel = [t](uint8_t x, uint8_t y) {
+        return static_cast<uint8_t>(std::lround(x + (static_cast<double>(y) - x) * t));
+    };
+    return RgbColor{channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b)};
+}
+
+// Where the text goes: a string that is either the whole document (the clipboard's) or the
+// not yet written end of a file.
+class CSvgOutput {
+public:
+    explicit CSvgOutput(CFile* file) : m_file(file) {}
+
+    std::string& Text() { return m_text; }
+
+    // Hands the text gathered so far to the file, once there is enough of it (or `force`).
+    // False after a write error.
+    bool Flush(bool force = false)
+    {
+        if (m_file == nullptr)
+            return true;
+        if (force || m_text.size() >= kFlushSize) {
+            m_file->Write(m_text);
+            m_text.clear();
+        }
+        return !m_file->Failed();
+    }
+
+private:
+    CFile* m_file;
+    std::string m_text;
+};
+
+// The sink that turns the generator's points into path data.
+class CSvgPathSink : public IPathSink {
+public:
+    struct Options {
+        bool fill = false;          // one closed path: hidden knees are part of its outline
+        bool pieces = true;         // stroked pieces of `piecePoints` points each
+        uint64_t piecePoints = kPointsPerPath;
+        bool gradient = false;      // each piece in the colour of its place along the path
+        RgbColor from{};
+        RgbColor to{};
+        uint64_t totalPoints = 1;   // for the gradient's position
+        std::string attributes;     // of every path element
+    };
+
+    CSvgPathSink(CSvgOutput& out, const CNumberFormat& format, const Options& options)
+        : m_out(out), m_text(out.Text()), m_format(format), m_options(options)
+    {
+    }
+
+    bool PathPoint(PointF p, uint8_t kind) override
+    {
+        if (m_stopped)
+            return false;
+        if (kind == EMIT_START || !m_started) {
+            BeginElement();
+            m_text += 'M';
+            AppendPoint(p);
+            if (!m_started)
+                m_first = p;
+            m_started = true;
+        } else if (kind == EMIT_MOVE && !m_options.fill) {
+            m_text += " M";
+            AppendPoint(p);
+        } else {
+            if (m_options.pieces && m_inPiece >= m_options.piecePoints) {
+                // The next piece starts where this one ends.
+                EndElement();
+                BeginElement();
+                m_text += 'M';
+                AppendPoint(m_last);
+            }
+            m_text += ' ';
+            AppendPoint(p);
+            ++m_inPiece;
+        }
+        m_last = p;
+        ++m_count;
+        if (!m_out.Flush()) {
+            m_stopped = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Ends the last element; with `close`, the path goes back to its first point (a closed
+    // subpath when it is one element, a last line when it is in pieces).
+    void Finish(bool close)
+    {
+        if (!m_started)
+            return;
+        if (close && !m_options.pieces) {
+            m_text += " Z";
+        } else if (close) {
+            m_text += ' ';
+            AppendPoint(m_first);
+        }
+        EndElement();
+    }
+
+    bool Stopped() const { return m_stopped; }
+
+private:
+    void BeginElement()
+    {
+        m_text += "<path";
+        m_text += m_options.attributes;
+        if (m_options.gradient) {
+            // The colour of the piece's middle point.
+            const double middle = static_cast<double>(m_count) + static_cast<double>(m_options.piecePoints) / 2.0;
+            const double last = m_options.totalPoints > 1 ? static_cast<double>(m_options.totalPoints - 1) : 1.0;
+            m_text += " stroke=\"";
+            m_text += FormatColor(Mix(m_options.from, m_options.to, std::clamp(middle / last, 0.0, 1.0)));
+            m_text += '"';
+        }
+        m_text += " d=\"";
+        m_inPiece = 0;
+    }
+
+    void EndElement() { m_text += "\"/>\n"; }
+
+    void AppendPoint(PointF p)
+    {
+        m_format.Append(m_text, p.x);
+        m_text += ' ';
+        m_format.Append(m_text, p.y);
+    }
+
+    CSvgOutput& m_out;
+    std::string& m_text;
+    const CNumberFormat& m_format;
+    Options m_options;
+    PointF m_first{};
+    PointF m_last{};
+    uint64_t m_count = 0;    // points so far
+    uint64_t m_inPiece = 0;  // lines in the current element
+    bool m_started = false;
+    bool m_stopped = false;
+};
+
+// Light green, light red and light grey of the screen's pattern overlay.
+constexpr RgbColor kOverlayGreen{207, 223, 207};
+constexpr RgbColor kOverlayRed{223, 207, 207};
+constexpr RgbColor kOverlayGrey{239, 239, 239};
+
+class CSvgDocument {
+public:
+    CSvgDocument(CFractalRenderer& renderer, const CPattern& pattern, const CRenderStyle& style, CSvgOutput& out)
+        : m_r(renderer),
+          m_pattern(pattern),
+          m_style(style),
+          m_out(out),
+          m_text(out.Text()),
+          m_pixel(1.0 / static_cast<double>(renderer.m_transform.m_scale)),
+          m_format(DecimalsFor(renderer.m_transform.m_scale))
+    {
+    }
+
+    // False when cancelled, or stopped by a write error.
+    bool Write()
+    {
+        const PointF lowerLeft = m_r.m_transform.ScreenToWorld(0, m_r.m_nHeight);
+        const PointF upperRight = m_r.m_transform.ScreenToWorld(m_r.m_nWidth, 0);
+        const double llx = lowerLeft.x;
+        const double lly = lowerLeft.y;
+        const double width = static_cast<double>(upperRight.x) - llx;
+        const double height = static_cast<double>(upperRight.y) - lly;
+
+        m_text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
+        AppendInt(m_r.m_nWidth);
+        m_text += "\" height=\"";
+        AppendInt(m_r.m_nHeight);
+        m_text += "\" viewBox=\"";
+        m_format.Append(m_text, llx);
+        m_text += ' ';
+        m_format.Append(m_text, -static_cast<double>(upperRight.y));
+        m_text += ' ';
+        m_format.Append(m_text, width);
+        m_text += ' ';
+        m_format.Append(m_text, height);
+        m_text += "\">\n<title>Zarnix image</title>\n";
+        if (!m_style.transparent) {
+            m_text += "<rect x=\"";
+            m_format.Append(m_text, llx);
+            m_text += "\" y=\"";
+            m_format.Append(m_text, -static_cast<double>(upperRight.y));
+            m_text += "\" width=\"";
+            m_format.Append(m_text, width);
+            m_text += "\" height=\"";
+            m_format.Append(m_text, height);
+            m_text += "\" fill=\"" + FormatColor(m_style.background) + "\"/>\n";
+        }
+        // Pattern coordinates with y growing upward.
+        m_text += "<g transform=\"scale(1 -1)\">\n";
+        if (m_style.showPattern)
+            WritePattern();
+        if (m_r.m_bShowFractal) {
+            m_text += "<g id=\"fractal\">\n";
+            if (!WriteFractal())
+                return false;
+            m_text += "</g>\n";
+        }
+        m_text += "</g>\n</svg>\n";
+        return m_out.Flush(true);
+    }
+
+private:
+    void AppendInt(int64_t value)
+    {
+        char buffer[24];
+        auto [last, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_text.append(buffer, ec == std::errc() ? last : buffer);
+    }
+
+    void AppendPixels(double pixels) { AppendShortest(m_text, pixels * m_pixel); }
+
+    void AppendPoint(PointF p)
+    {
+        m_format.Append(m_text, p.x);
+        m_text += ' ';
+        m_format.Append(m_text, p.y);
+    }
+
+    // The screen's overlay: one-pixel knee lines in the pens of their flags (dashed 18 on
+    // 6 off, dotted 3 on 3 off), then six-pixel squares on the points.
+    void WritePattern()
+    {
+        m_text += "<g id=\"pattern\" fill=\"none\" stroke-width=\"";
+        AppendPixels(1.0);
+        m_text += "\">\n";
+        for (int i = 0; i < m_pattern.m_count; ++i) {
+            const uint8_t f = m_pattern.m_kneeFlags[i];
+            RgbColor color = (f & KNEE_MIRROR) ? kOverlayRed : kOverlayGreen;
+            double dash = 0.0;
+            double gap = 0.0;
+            if (f & KNEE_HIDE) {
+                color = kOverlayGrey;
+                dash = gap = 3.0;
+            } else if (f & KNEE_STATIC) {
+                color = RgbColor{0, 0, 0};
+            } else if (f & KNEE_REVERSE) {
+                dash = 18.0;
+                gap = 6.0;
+            }
+            m_text += "<path stroke=\"" + FormatColor(color) + '"';
+            if (dash > 0.0) {
+                m_text += " stroke-dasharray=\"";
+                AppendPixels(dash);
+                m_text += ' ';
+                AppendPixels(gap);
+                m_text += '"';
+            }
+            m_text += " d=\"M";
+            AppendPoint(m_pattern.m_points[i]);
+            m_text += ' ';
+            AppendPoint(m_pattern.m_points[i + 1]);
+            m_text += "\"/>\n";
+        }
+        m_text += "<g stroke=\"" + FormatColor(kOverlayGreen) + "\" fill=\"#ffffff\">\n";
+        for (int i = 0; i <= m_pattern.m_count; ++i) {
+            const PointF p = m_pattern.m_points[i];
+            m_text += "<rect x=\"";
+            m_format.Append(m_text, p.x - 2.5 * m_pixel);
+            m_text += "\" y=\"";
+            m_format.Append(m_text, p.y - 2.5 * m_pixel);
+            m_text += "\" width=\"";
+            AppendPixels(5.0);
+            m_text += "\" height=\"";
+            AppendPixels(5.0);
+            m_text += "\"/>\n";
+        }
+        m_text += "</g>\n</g>\n";
+    }
+
+    void BeginStrokeGroup(const char* fill)
+    {
+        m_text += "<g fill=\"";
+        m_text += fill;
+        m_text += "\" stroke-width=\"";
+        AppendPixels(m_style.lineWidth);
+        m_text += "\" stroke-linejoin=\"round\" stroke-linecap=\"round\"";
+        if (!m_style.gradient)
+            m_text += " stroke=\"" + FormatColor(m_style.lineColor) + '"';
+        m_text += ">\n";
+    }
+
+    // Without fill: stroked pieces. In fill mode: one even-odd path closed along the canvas
+    // border, stroked in the line colour; with a gradient the stroke is a second walk of
+    // pieces over it.
+    bool WriteFractal()
+    {
+        CSvgPathSink::Options options;
+        options.gradient = m_style.gradient;
+        options.from = m_style.gradientFrom;
+        options.to = m_style.gradientTo;
+        if (m_style.gradient) {
+            options.totalPoints = CountPathPoints(m_pattern, m_r.m_nIterations);
+            // Lines per piece: the points but the start, in kGradientPieces pieces.
+            options.piecePoints = std::max<uint64_t>(1, (options.totalPoints - 1 + kGradientPieces - 1) / kGradientPieces);
+        }
+
+        if (m_r.m_bFill) {
+            CSvgPathSink::Options fill;
+            fill.fill = true;
+            fill.pieces = false;
+            fill.attributes = " fill=\"" + FormatColor(m_style.fillColor) + "\" fill-rule=\"evenodd\"";
+            if (m_style.gradient) {
+                fill.attributes += " stroke=\"none\"";
+            } else {
+                fill.attributes += " stroke=\"" + FormatColor(m_style.lineColor) + "\" stroke-width=\"";
+                AppendShortest(fill.attributes, m_style.lineWidth * m_pixel);
+                fill.attributes += "\" stroke-linejoin=\"round\"";
+            }
+            if (!Walk(fill, true))
+                return false;
+            if (!m_style.gradient)
+                return true;
+            BeginStrokeGroup("none");
+            options.fill = true;  // the outline goes on through hidden knees, as the polygon's
+            if (!Walk(options, true))
+                return false;
+            m_text += "</g>\n";
+            return true;
+        }
+        BeginStrokeGroup("none");
+        if (!Walk(options, false))
+            return false;
+        m_text += "</g>\n";
+        return true;
+    }
+
+    bool Walk(const CSvgPathSink::Options& options, bool closeFill)
+    {
+        CSvgPathSink sink(m_out, m_format, options);
+        WalkFractalPath(m_r, m_pattern, sink);
+        // A last word from the progress object, so that a stop asked for at the very end
+        // still leaves no file.
+        if (!m_r.m_bCancelled && !sink.Stopped() && m_r.m_pProgress != nullptr && !m_r.m_pProgress->Continue(1.0))
+            m_r.m_bCancelled = true;
+        if (m_r.m_bCancelled || sink.Stopped())
+            return false;
+        if (closeFill)
+            WalkFillClosing(m_r, m_pattern, sink);
+        if (sink.Stopped())
+            return false;
+        sink.Finish(closeFill);
+        return true;
+    }
+
+    CFractalRenderer& m_r;
+    const CPattern& m_pattern;
+    const CRenderStyle& m_style;
+    CSvgOutput& m_out;
+    std::string& m_text;
+    double m_pixel;  // one output pixel in pattern units
+    CNumberFormat m_format;
+};
+
+}  // namespace
+
+namespace {
+
+// What both entry points refuse before anything is written.
+bool CheckSvgSource(const CFractalRenderer& renderer, const CPattern& pattern, std::string* error)
+{
+    const char* why = nullptr;
+    if (pattern.m_count < PATTERN_MIN_SEGMENTS || pattern.m_count > PATTERN_MAX_SEGMENTS)
+        why = "the pattern has an impossible number of segments";
+    else if (!(renderer.m_transform.m_scale > 0.0f) || !std::isfinite(renderer.m_transform.m_scale))
+        why = "the view has no usable scale";
+    else if (renderer.m_nWidth <= 0 || renderer.m_nHeight <= 0)
+        why = "the picture must be at least 1 by 1 pixel";
+    if (why != nullptr && error != nullptr)
+        *error = why;
+    return why == nullptr;
+}
+
+}  // namespace
+
+bool WriteSvgText(CFractalRenderer& renderer, const CPattern& pattern, const CRenderStyle& style, std::string* text,
+                  std::string* error)
+{
+    if (!CheckSvgSource(renderer, pattern, error))
+        return false;
+    CSvgOutput out(nullptr);
+    renderer.m_bCancelled = false;
+    CSvgDocument document(renderer, pattern, style, out);
+    if (!document.Write()) {
+        if (error != nullptr)
+            *error = "the export was cancelled";
+        return false;
+    }
+    if (text != nullptr)
+        *text = std::move(out.Text());
+    return true;
+}
+
+int ExportSvg(CFractalRenderer& renderer, const CPattern& pattern, const CRenderStyle& style, const char* fileName,
+              std::string* error)
+{
+    auto fail = [error](std::string why) {
+        if (error != nullptr)
+            *error = std::move(why);
+        return 0;
+    };
+    if (fileName == nullptr)
+        return fail("no file name was given");
+    std::string why;
+    if (!CheckSvgSource(renderer, pattern, &why))
+        return fail(why);
+    if (!CheckExportTarget(fileName, &why))
+        return fail(why);
+    CFile file;
+    if (!file.Open(fileName))
+        return fail(file.Error().empty() ? std::string("the file cannot be created") : file.Error());
+    renderer.m_bCancelled = false;
+    CSvgOutput out(&file);
+    CSvgDocument document(renderer, pattern, style, out);
+    if (!document.Write()) {
+        if (renderer.m_bCancelled)
+            return fail("the export was cancelled");  // the file abandons what it holds
+        return fail(file.Error().empty() ? std::string("the file could not be written") : file.Error());
+    }
+    if (!file.Close())
+        return fail(file.Error().empty() ? std::string("the file could not be written") : file.Error());
+    return 1;
+}
