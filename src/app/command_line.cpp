@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <charconv>
+#include <cmath>
 #include <memory>
 #include <ostream>
 
@@ -19,14 +20,33 @@ bool ParseNumber(const std::string& text, int& value)
     return !text.empty() && ec == std::errc() && ptr == last;
 }
 
+// "WxH" (or "WXH") with both sides whole numbers.
+bool ParseSize(const std::string& text, int& width, int& height)
+{
+    const size_t x = text.find_first_of("xX");
+    return x != std::string::npos && ParseNumber(text.substr(0, x), width) && ParseNumber(text.substr(x + 1), height);
+}
+
+// A decimal number with a point, whatever the locale.
+bool ParseDecimal(const std::string& text, float& value)
+{
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
+    return !text.empty() && ec == std::errc() && ptr == last && std::isfinite(value);
+}
+
 }  // namespace
 
 std::string UsageText()
 {
     return "Usage: zarnix4 [FILE]\n"
            "       zarnix4 [FILE] --save-as OUT.zarnix\n"
-           "       zarnix4 FILE --export OUT [--type bmp|ai] [--width W] [--height H]\n"
-           "                                 [--iterations N] [--detail D]\n"
+           "       zarnix4 FILE --export OUT [--type bmp|ai|png|svg] [--width W] [--height H]\n"
+           "                     [--view WxH] [--fit] [--iterations N] [--detail D]\n"
+           "                     [rendering options]\n"
            "       zarnix4 FILE --info\n"
            "\n"
            "Zarnix 4 draws and edits line fractals. Without options it opens the editor,\n"
@@ -35,23 +55,37 @@ std::string UsageText()
            "Options:\n"
            "  --save-as OUT      read FILE (or make a new document) and write it to OUT\n"
            "  --export OUT       write the picture of FILE to OUT without a window, as the\n"
-           "                     Export command would from a view of W by H pixels\n"
-           "  --type bmp|ai      the export format; default: .ai files are Illustrator,\n"
-           "                     anything else a bitmap\n"
-           "  --width W          view and picture width in pixels (default 800)\n"
-           "  --height H         view and picture height in pixels (default 600)\n"
+           "                     Export command would from a window of --view pixels\n"
+           "  --type TYPE        bmp, ai, png or svg; default from OUT's extension (.ai,\n"
+           "                     .png, .svg; anything else a bitmap)\n"
+           "  --view WxH         the window the picture is framed in (default 800x600)\n"
+           "  --width W          picture width in pixels (default: the view's); the picture\n"
+           "  --height H         shows the view's region with more or fewer pixels, and a\n"
+           "                     side not given follows the view's aspect\n"
+           "  --fit              frame the whole fractal instead of the document's view\n"
            "  --iterations N     iterations of the export, 0 to 255 (default: the document's)\n"
            "  --detail D         smallest line drawn in pixels, 1 to 99 (default 2)\n"
            "  --info             print FILE's segments, lines, similarity dimension and\n"
            "                     bounding box as one JSON object\n"
            "  -h, --help         show this help and exit\n"
-           "  -v, --version      show the version and exit\n";
+           "  -v, --version      show the version and exit\n"
+           "\n"
+           "Rendering options (PNG and SVG):\n"
+           "  --line-width W     line width in pixels, 0.5 to 20 (default 1)\n"
+           "  --color C          line colour: #rrggbb, #rgb or black, white, grey, red,\n"
+           "                     green, blue (default black)\n"
+           "  --fill-color C     fill colour of fill mode (default grey)\n"
+           "  --background C     background colour, or transparent (default white)\n"
+           "  --gradient C1,C2   line colour running from C1 at the fractal's first point\n"
+           "                     to C2 at its last\n"
+           "  --pattern          draw the pattern's construction lines too\n"
+           "  --no-pattern       do not draw them (the default)\n";
 }
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& options, std::string& error)
 {
     options = CommandLineOptions{};
-    bool widthGiven = false, heightGiven = false, onlyFiles = false;
+    bool viewGiven = false, onlyFiles = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -78,6 +112,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
             options.info = true;
             continue;
         }
+        if (arg == "--fit") {
+            options.fit = true;
+            continue;
+        }
+        if (arg == "--pattern" || arg == "--no-pattern") {
+            options.style.showPattern = arg == "--pattern";
+            options.styleGiven = true;
+            continue;
+        }
         std::string name = arg;
         std::string value;
         bool hasValue = false;
@@ -86,8 +129,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
             value = arg.substr(eq + 1);
             hasValue = true;
         }
-        static const char* const kWithValue[] = {"--save-as", "--export", "--type", "--width",
-                                                 "--height", "--iterations", "--detail"};
+        static const char* const kWithValue[] = {"--save-as",    "--export",     "--type",       "--width",
+                                                 "--height",     "--iterations", "--detail",     "--view",
+                                                 "--line-width", "--color",      "--fill-color", "--background",
+                                                 "--gradient"};
         bool known = false;
         for (const char* k : kWithValue)
             known = known || name == k;
@@ -119,19 +164,67 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
             }
             (name == "--save-as" ? options.saveAs : options.exportPath) = value;
         } else if (name == "--type") {
-            if (value != "bmp" && value != "ai") {
-                error = "unknown export type '" + value + "' (use bmp or ai)";
+            if (value != "bmp" && value != "ai" && value != "png" && value != "svg") {
+                error = "unknown export type '" + value + "' (use bmp, ai, png or svg)";
                 return false;
             }
             options.type = value;
-        } else if (name == "--width") {
-            if (!number(1, 1000000, options.width))
+        } else if (name == "--width" || name == "--height") {
+            int v = 0;
+            if (!number(1, 1000000, v))
                 return false;
-            widthGiven = true;
-        } else if (name == "--height") {
-            if (!number(1, 1000000, options.height))
+            (name == "--width" ? options.width : options.height) = v;
+        } else if (name == "--view") {
+            int w = 0, h = 0;
+            if (!ParseSize(value, w, h) || w < 1 || h < 1 || w > 1000000 || h > 1000000) {
+                error = "option '--view' needs a size WxH of 1 to 1000000 pixels a side, such as 800x600, not '" +
+                        value + "'";
                 return false;
-            heightGiven = true;
+            }
+            options.viewWidth = w;
+            options.viewHeight = h;
+            viewGiven = true;
+        } else if (name == "--line-width") {
+            float w = 0.0f;
+            if (!ParseDecimal(value, w) || w < RENDER_MIN_LINE_WIDTH || w > RENDER_MAX_LINE_WIDTH) {
+                error = "option '--line-width' needs a number of pixels from 0.5 to 20, not '" + value + "'";
+                return false;
+            }
+            options.style.lineWidth = w;
+            options.styleGiven = true;
+        } else if (name == "--color" || name == "--fill-color" || name == "--background") {
+            options.styleGiven = true;
+            if (name == "--background" && value == "transparent") {
+                options.style.transparent = true;
+                continue;
+            }
+            RgbColor color;
+            if (!ParseColor(value, &color)) {
+                error = "option '" + name + "' needs a colour such as #1f77b4, #abc or red" +
+                        std::string(name == "--background" ? ", or transparent" : "") + ", not '" + value + "'";
+                return false;
+            }
+            if (name == "--color")
+                options.style.lineColor = color;
+            else if (name == "--fill-color")
+                options.style.fillColor = color;
+            else {
+                options.style.background = color;
+                options.style.transparent = false;
+            }
+        } else if (name == "--gradient") {
+            const size_t comma = value.find(',');
+            RgbColor from, to;
+            if (comma == std::string::npos || !ParseColor(value.substr(0, comma), &from) ||
+                !ParseColor(value.substr(comma + 1), &to)) {
+                error = "option '--gradient' needs two colours separated by a comma, such as blue,red, not '" +
+                        value + "'";
+                return false;
+            }
+            options.style.gradient = true;
+            options.style.gradientFrom = from;
+            options.style.gradientTo = to;
+            options.styleGiven = true;
         } else if (name == "--iterations") {
             int v = 0;
             if (!number(0, 255, v))
@@ -156,9 +249,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
         error = "--info needs a FILE";
         return false;
     }
-    bool exportOptions = !options.type.empty() || widthGiven || heightGiven || options.iterations || options.detail;
+    bool exportOptions = !options.type.empty() || options.width || options.height || options.iterations ||
+                         options.detail || viewGiven || options.fit || options.styleGiven;
     if (exportOptions && options.exportPath.empty()) {
-        error = "--type, --width, --height, --iterations and --detail only go with --export";
+        error = "--type, --width, --height, --view, --fit, --iterations, --detail and the rendering options "
+                "only go with --export";
         return false;
     }
     return true;

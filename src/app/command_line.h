@@ -10,22 +10,30 @@
 
 class CPattern;
 
+#include "render/render_style.h"
+
 struct CommandLineOptions {
     std::string file;        // document to open or convert; empty for a new document
     std::string saveAs;      // --save-as OUT.zarnix
     std::string exportPath;  // --export OUT
-    std::string type;        // --type bmp|ai; empty: from the extension of OUT
-    int width = 800;         // --width
-    int height = 600;        // --height
+    std::string type;        // --type bmp|ai|png|svg; empty: from the extension of OUT
+    int viewWidth = 800;     // --view WxH: the window the export is framed in
+    int viewHeight = 600;
+    std::optional<int> width;   // --width: picture width; default the view's, or coupled to
+    std::optional<int> height;  // --height as the export dialog couples them
+    bool fit = false;           // --fit: frame the whole fractal instead of the stored view
     std::optional<int> iterations;  // --iterations
     std::optional<int> detail;      // --detail
     bool info = false;  // --info
+    CRenderStyle style;             // --line-width, --color, ... (PNG and SVG)
+    bool styleGiven = false;        // any of the rendering options was given
     bool help = false;
     bool version = false;
 };
 
 // Parses the arguments after the program name and checks the ranges of the numbers
-// (width and height 1 to 1,000,000, iterations 0 to 255, detail 1 to 99, type bmp or ai).
+// (width, height and the view's sides 1 to 1,000,000, iterations 0 to 255, detail 1 to 99,
+// line width 0.5 to 20), the type (bmp, ai, png or svg) and the colours.
 // False with `error` for an unknown option,
 // a missing or malformed value, or a combination that makes no sense.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& options, std::string& error);

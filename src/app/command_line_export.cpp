@@ -1,6 +1,6 @@
 // zarnix4 FILE --export OUT: the Export command without a window. The document is shown, as
-// the view would show it on opening, on a canvas of --width by --height pixels, and exported
-// from there at that same size.
+// the view would show it on opening, in a window of --view pixels, and exported from there at
+// --width by --height pixels, scaled as the Export command scales.
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -130,18 +130,21 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
         return report("--export needs a document to export: zarnix4 FILE --export OUT");
 
     int type = EXPORT_TYPE_BITMAP;
-    if (!options.type.empty()) {
-        const std::string name = Lower(options.type);
-        if (name == "bmp")
-            type = EXPORT_TYPE_BITMAP;
-        else if (name == "ai")
-            type = EXPORT_TYPE_ILLUSTRATOR;
-        else
-            return report("unknown export type '" + options.type + "' (use bmp or ai)");
-    } else if (Lower(FileExtension(out)) == "ai") {
+    const std::string typeName = Lower(options.type.empty() ? FileExtension(out) : options.type);
+    if (typeName == "ai")
         type = EXPORT_TYPE_ILLUSTRATOR;
-    }
-    if (options.width <= 0 || options.height <= 0)
+    else if (typeName == "png")
+        type = EXPORT_TYPE_PNG;
+    else if (typeName == "svg")
+        type = EXPORT_TYPE_SVG;
+    else if (!options.type.empty() && typeName != "bmp")
+        return report("unknown export type '" + options.type + "' (use bmp, ai, png or svg)");
+    if (options.styleGiven && type != EXPORT_TYPE_PNG && type != EXPORT_TYPE_SVG)
+        return report("the rendering options (--line-width, --color, --fill-color, --background, --gradient, "
+                      "--pattern, --no-pattern) apply to PNG and SVG exports only");
+    if (options.viewWidth <= 0 || options.viewHeight <= 0)
+        return report("--view must be at least 1x1");
+    if ((options.width && *options.width <= 0) || (options.height && *options.height <= 0))
         return report("--width and --height must be at least 1");
     if (options.iterations && (*options.iterations < EXPORT_MIN_ITERATIONS || *options.iterations > EXPORT_MAX_ITERATIONS))
         return report("--iterations must lie between 0 and 255");
@@ -151,8 +154,8 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
     // The view as it comes up with the document: a canvas of the given size, the document's
     // view settings, and the default view when the file brought none.
     auto renderer = std::make_unique<CFractalRenderer>();
-    renderer->SetScreenSize(options.width, options.height);
-    renderer->SetCanvasSize(options.width, options.height);
+    renderer->SetScreenSize(options.viewWidth, options.viewHeight);
+    renderer->SetCanvasSize(options.viewWidth, options.viewHeight);
     CZarnix4Doc document;
     std::string error;
     if (!document.Load(options.file, renderer.get(), error))
@@ -166,8 +169,18 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
 
     ExportSettings settings;
     settings.segmentCount = document.m_pattern.m_count;
-    settings.width = options.width;
-    settings.height = options.height;
+    // The output size: as given, a missing side coupled to the view's aspect as the export
+    // dialog couples it, and the view's own size when neither is given.
+    const double aspect = ExportAspect(options.viewWidth, options.viewHeight);
+    settings.width = options.width.value_or(options.viewWidth);
+    settings.height = options.height.value_or(options.viewHeight);
+    if (options.width && !options.height)
+        settings.height = CoupledHeight(*options.width, aspect);
+    else if (options.height && !options.width)
+        settings.width = CoupledWidth(*options.height, aspect);
+    if (settings.width < 1 || settings.height < 1)
+        return report("the picture would be less than 1 pixel in one direction; give both --width and --height");
+    settings.style = options.style;
     settings.iterations = options.iterations.value_or(renderer->m_nIterations);
     if (settings.iterations < EXPORT_MIN_ITERATIONS || settings.iterations > EXPORT_MAX_ITERATIONS)
         return report("'" + options.file + "' asks for " + FormatInt(settings.iterations) +

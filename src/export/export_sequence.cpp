@@ -4,6 +4,8 @@
 
 #include "export/export_target.h"
 #include "export/illustrator_writer.h"
+#include "export/svg_writer.h"
+#include "render/smooth_renderer.h"
 #include "view/fractal_renderer.h"
 
 namespace {
@@ -85,7 +87,10 @@ std::string CompleteExportFileName(const std::string& fileName, int typeIndex)
 {
     if (fileName.empty() || !FileExtension(fileName).empty())
         return fileName;
-    const char* extension = typeIndex == EXPORT_TYPE_BITMAP ? "bmp" : "ai";
+    const char* extension = typeIndex == EXPORT_TYPE_BITMAP ? "bmp"
+                            : typeIndex == EXPORT_TYPE_PNG  ? "png"
+                            : typeIndex == EXPORT_TYPE_SVG  ? "svg"
+                                                            : "ai";
     std::string completed = fileName;
     const size_t slash = fileName.find_last_of('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -116,7 +121,7 @@ ExportResult RunExport(CFractalRenderer& renderer, const CPattern& pattern, int 
         *writtenName = name;
 
     // Everything that can be refused is refused before the view is touched.
-    if (typeIndex != EXPORT_TYPE_BITMAP && typeIndex != EXPORT_TYPE_ILLUSTRATOR)
+    if (typeIndex < EXPORT_TYPE_BITMAP || typeIndex > EXPORT_TYPE_SVG)
         return fail("unknown file type");
     if (name.empty())
         return fail("no file name was given");
@@ -128,6 +133,9 @@ ExportResult RunExport(CFractalRenderer& renderer, const CPattern& pattern, int 
         return fail("the view has no width to take the scale from");
     if (typeIndex == EXPORT_TYPE_BITMAP && !FitsBitmapFile(settings.width, settings.height))
         return fail("the picture is too large for a bitmap file");
+    // The PNG type draws into a picture of 4 bytes a pixel in memory: the same bound.
+    if (typeIndex == EXPORT_TYPE_PNG && !FitsBitmapFile(settings.width, settings.height))
+        return fail("the picture is too large for a PNG export");
     std::string why;
     if (!CheckExportTarget(name, &why))
         return fail(why);
@@ -163,7 +171,22 @@ ExportResult RunExport(CFractalRenderer& renderer, const CPattern& pattern, int 
         return ExportResult::Exported;
     }
 
-    if (!ExportIllustrator(renderer, pattern, name.c_str(), &why))
+    if (typeIndex == EXPORT_TYPE_PNG) {
+        // Drawn upright: the picture's rows are stored top first.
+        CRgbaImage image;
+        const bool drawn = DrawSmoothScene(renderer, pattern, settings.style, &image, &why);
+        if (!renderer.m_bCancelled && drawn && progress != nullptr && !progress->Continue(1.0))
+            renderer.m_bCancelled = true;
+        if (renderer.m_bCancelled)
+            return cancelled();
+        if (!drawn || !WritePng(image, name, &why))
+            return fail(why);
+        return ExportResult::Exported;
+    }
+
+    const int written = typeIndex == EXPORT_TYPE_SVG ? ExportSvg(renderer, pattern, settings.style, name.c_str(), &why)
+                                                     : ExportIllustrator(renderer, pattern, name.c_str(), &why);
+    if (!written)
         return renderer.m_bCancelled ? cancelled() : fail(why);
     return ExportResult::Exported;
 }

@@ -15,6 +15,8 @@ class CPattern;
 // File types, as numbered in the export dialog's type list.
 constexpr int EXPORT_TYPE_BITMAP = 1;
 constexpr int EXPORT_TYPE_ILLUSTRATOR = 2;
+constexpr int EXPORT_TYPE_PNG = 3;  // antialiased, in the settings' style
+constexpr int EXPORT_TYPE_SVG = 4;  // vector paths in pattern coordinates, in the settings' style
 
 enum class ExportResult {
     Exported,   // the file was written
@@ -27,13 +29,14 @@ enum class ExportResult {
 std::string FileExtension(const std::string& fileName);
 
 // The name a file of the given type is written to: a name without an extension gets ".bmp"
-// for the bitmap type and ".ai" for any other; a name with any extension stays as it is, and
+// for the bitmap type, ".png" for PNG, ".svg" for SVG and ".ai" for any other; a name with
+// any extension stays as it is, and
 // the type alone decides the format. A name ending in a dot gets the extension without a
 // second dot.
 std::string CompleteExportFileName(const std::string& fileName, int typeIndex);
 
 // Runs one export of `pattern` as seen by `renderer` (its canvas size is the view's size).
-// `typeIndex` is EXPORT_TYPE_BITMAP or EXPORT_TYPE_ILLUSTRATOR. `progress` (may be null) is
+// `typeIndex` is one of the EXPORT_TYPE_ values; PNG and SVG draw in `settings.style`. `progress` (may be null) is
 // asked now and then whether to go on. Whatever happens, the renderer's view state (canvas
 // size, iterations, scale, time limit, y direction) is the same afterwards, and the next paint
 // draws the view's picture anew after a bitmap export. `writtenName`, if given, receives the

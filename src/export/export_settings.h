@@ -4,11 +4,15 @@
 
 #include <cstdint>
 
+#include "render/render_style.h"
+
 struct ExportSettings {
     int32_t segmentCount = 0;  // of the document's pattern; read only by the dialog
     int32_t width = 0;         // picture size in pixels
     int32_t height = 0;
     int32_t iterations = 0;
+    CRenderStyle style{};      // how the PNG and SVG types draw; the bitmap and Illustrator
+                               // types draw as the screen does
 };
 
 // Iterations an export accepts: the generator counts depth in eight bits.

@@ -94,7 +94,7 @@ protected:
 TEST_F(ExportCliTest, IllustratorExportIsTheWindowsExport)
 {
     const std::string doc = WriteExampleDocument();
-    const RunResult r = Run({doc, "--export", "out.ai", "--width", "200", "--height", "100"});
+    const RunResult r = Run({doc, "--export", "out.ai", "--view", "200x100"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "");
@@ -155,7 +155,7 @@ TEST_F(ExportCliTest, IterationsFromTheOptionElseTheDocumentElseSeven)
 
     // A document without view settings: the renderer's 7 iterations and the default view.
     WriteBytes(folder.File("bare.zarnix"), "ZARNIX4\r\n2\r\n-100 0\r\n0 50\r\n100 0\r\n0\r\n0\r\n");
-    ASSERT_EQ(Run({"bare.zarnix", "--export", "bare.ai", "--width", "200", "--height", "100"}).status, 0);
+    ASSERT_EQ(Run({"bare.zarnix", "--export", "bare.ai", "--view", "200x100"}).status, 0);
     const std::string bare = ReadBytes(folder.File("bare.ai"));
     EXPECT_EQ(countLines(bare), 128);
     EXPECT_NE(bare.find("\r\n%%BoundingBox: -100 -50 100 50\r\n"), std::string::npos);
@@ -171,7 +171,14 @@ TEST_F(ExportCliTest, ErrorsExplainThemselvesAndWriteNothing)
     };
     const Case cases[] = {
         {{"missing.zarnix", "--export", "out.ai"}, "missing.zarnix"},
-        {{doc, "--export", "out.ai", "--type", "png"}, "png"},
+        {{doc, "--export", "out.ai", "--type", "gif"}, "gif"},
+        {{doc, "--export", "out.svg", "--line-width", "30"}, "--line-width"},
+        {{doc, "--export", "out.svg", "--line-width", "1,5"}, "--line-width"},
+        {{doc, "--export", "out.svg", "--color", "nope"}, "--color"},
+        {{doc, "--export", "out.svg", "--gradient", "red"}, "--gradient"},
+        {{doc, "--export", "out.svg", "--view", "800"}, "--view"},
+        {{doc, "--export", "out.bmp", "--color", "red"}, "PNG and SVG"},
+        {{doc, "--save-as", "copy.zarnix", "--fit"}, "--export"},
         {{doc, "--export", "out.ai", "--iterations", "300"}, "--iterations"},
         {{doc, "--export", "out.bmp", "--width", "0"}, "--width"},
         {{doc, "--export", "out.bmp", "--height", "-3"}, "--height"},
