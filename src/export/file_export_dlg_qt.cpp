@@ -15,6 +15,7 @@
 
 #include "document/pattern.h"
 #include "export/export_sequence.h"
+#include "export/render_style_pane_qt.h"
 #include "platform/text_format.h"
 #include "platform/win_types.h"
 #include "view/fractal_renderer.h"
@@ -23,6 +24,8 @@ namespace {
 
 const QString kBitmapFilter = QStringLiteral("Bitmap (*.bmp)");
 const QString kIllustratorFilter = QStringLiteral("Adobe Illustrator (*.ai)");
+const QString kPngFilter = QStringLiteral("PNG image (*.png)");
+const QString kSvgFilter = QStringLiteral("SVG drawing (*.svg)");
 
 // Reads an edit as a signed number; empty text reads as 0. The edits take at most ten digits,
 // so the value always fits 64 bits; beyond 32 bits it is clamped.
@@ -57,7 +60,7 @@ CFileExportDlg::CFileExportDlg(QWidget* parent, ExportSettings* settings)
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
-    setNameFilters({kBitmapFilter, kIllustratorFilter});
+    setNameFilters({kBitmapFilter, kIllustratorFilter, kPngFilter, kSvgFilter});
     selectNameFilter(kBitmapFilter);
     setWindowTitle(QStringLiteral("Export"));
     OnInitDialog();
@@ -94,6 +97,11 @@ void CFileExportDlg::OnInitDialog()
     grid->addWidget(m_lines, 1, 4);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(5, 1);
+    if (m_pSettings) {
+        m_stylePane = new CRenderStylePane(m_pane, &m_pSettings->style);
+        grid->addWidget(m_stylePane, 2, 0, 1, 6);
+        m_stylePane->setVisible(false);  // the dialog opens with the Bitmap type
+    }
     if (auto* outer = qobject_cast<QGridLayout*>(layout()))
         outer->addWidget(m_pane, outer->rowCount(), 0, 1, outer->columnCount());
     else if (layout())
@@ -116,7 +124,14 @@ void CFileExportDlg::OnInitDialog()
 
 int CFileExportDlg::TypeIndex() const
 {
-    return selectedNameFilter() == kIllustratorFilter ? 2 : 1;
+    const QString filter = selectedNameFilter();
+    if (filter == kIllustratorFilter)
+        return EXPORT_TYPE_ILLUSTRATOR;
+    if (filter == kPngFilter)
+        return EXPORT_TYPE_PNG;
+    if (filter == kSvgFilter)
+        return EXPORT_TYPE_SVG;
+    return EXPORT_TYPE_BITMAP;
 }
 
 QString CFileExportDlg::ChosenFile() const
@@ -127,9 +142,14 @@ QString CFileExportDlg::ChosenFile() const
 
 void CFileExportDlg::OnTypeChange()
 {
-    bool bitmap = TypeIndex() == 1;
-    m_width->setEnabled(bitmap);
-    m_height->setEnabled(bitmap);
+    // The size is the picture's for the bitmap and PNG, and the SVG's size in pixels, which
+    // line widths are measured in; an Illustrator file has no pixels.
+    const int type = TypeIndex();
+    const bool sized = type != EXPORT_TYPE_ILLUSTRATOR;
+    m_width->setEnabled(sized);
+    m_height->setEnabled(sized);
+    if (m_stylePane)
+        m_stylePane->setVisible(type == EXPORT_TYPE_PNG || type == EXPORT_TYPE_SVG);
 }
 
 void CFileExportDlg::ShowLines()
@@ -267,11 +287,13 @@ QString RunExportCommandDialog(QWidget* view, CFractalRenderer& renderer, const 
     settings.width = renderer.m_nWidth;
     settings.height = renderer.m_nHeight;
     settings.iterations = renderer.m_nIterations;
+    settings.style = CRenderStylePane::RememberedStyle();
 
     CFileExportDlg dialog(view, &settings);
     bool accepted = dialogHook ? dialogHook(dialog) : dialog.exec() == QDialog::Accepted;
     if (!accepted)
         return QStringLiteral("Cancel");
+    CRenderStylePane::RememberStyle(settings.style);
     const QString file = dialog.ChosenFile();
     if (file.isEmpty())
         return QStringLiteral("Cancel");

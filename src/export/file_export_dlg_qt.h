@@ -1,6 +1,7 @@
-// The Export dialog: a Save dialog titled "Export" with the Bitmap and Adobe Illustrator
-// types, extended below its own controls by an options pane (Width, Height, Iterations and
-// the resulting number of Lines); and the Export command that runs it and the export.
+// The Export dialog: a Save dialog titled "Export" with the Bitmap, Adobe Illustrator, PNG and
+// SVG types, extended below its own controls by an options pane (Width, Height, Iterations and
+// the resulting number of Lines, and for PNG and SVG the drawing options); and the Export
+// command that runs it and the export.
 #pragma once
 
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 
 class QLabel;
 class QLineEdit;
+class CRenderStylePane;
 class CFractalRenderer;
 class CPattern;
 
@@ -28,7 +30,7 @@ public:
     // pane stays empty and width and height are not coupled.
     CFileExportDlg(QWidget* parent, ExportSettings* settings);
 
-    // 1 for Bitmap, 2 for Adobe Illustrator.
+    // 1 for Bitmap, 2 for Adobe Illustrator, 3 for PNG, 4 for SVG (EXPORT_TYPE_...).
     int TypeIndex() const;
     // The file name as chosen, before any extension is added.
     QString ChosenFile() const;
@@ -42,6 +44,8 @@ public:
     QLineEdit* HeightEdit() const { return m_height; }
     QLineEdit* IterationsEdit() const { return m_iterations; }
     QLabel* LinesLabel() const { return m_lines; }
+    // The drawing options of PNG and SVG; shown only for those types. Null without settings.
+    CRenderStylePane* StylePane() const { return m_stylePane; }
     double Aspect() const { return m_dAspect; }
 
 public slots:
@@ -62,6 +66,7 @@ private:
     QLineEdit* m_height = nullptr;
     QLineEdit* m_iterations = nullptr;
     QLabel* m_lines = nullptr;
+    CRenderStylePane* m_stylePane = nullptr;
 };
 
 // The text of the Lines field: segments raised to iterations (1 for 0 iterations), exactly,
@@ -69,7 +74,8 @@ private:
 QString LinesText(int32_t segments, int32_t iterations);
 
 // The Export command: runs the dialog over `view`, then the export with a progress dialog
-// that appears when it takes longer than half a second and can cancel it. Answers the status
+// that appears when it takes longer than half a second and can cancel it. The drawing
+// options start as last remembered and are remembered when the dialog is accepted. Answers the status
 // text: "Exported" or "Cancel". `dialogHook`, when set, is called with the dialog instead of
 // running it modally (tests drive the dialog through it) and answers whether it was accepted.
 QString RunExportCommandDialog(QWidget* view, CFractalRenderer& renderer, const CPattern& pattern,

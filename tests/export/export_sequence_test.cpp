@@ -23,6 +23,9 @@ TEST(ExportFileNameTest, ExtensionIsAddedOnlyWhenThereIsNone)
 {
     EXPECT_EQ(CompleteExportFileName("picture", EXPORT_TYPE_BITMAP), "picture.bmp");
     EXPECT_EQ(CompleteExportFileName("picture", EXPORT_TYPE_ILLUSTRATOR), "picture.ai");
+    EXPECT_EQ(CompleteExportFileName("picture", EXPORT_TYPE_PNG), "picture.png");
+    EXPECT_EQ(CompleteExportFileName("picture.", EXPORT_TYPE_SVG), "picture.svg");
+    EXPECT_EQ(CompleteExportFileName("picture.bmp", EXPORT_TYPE_SVG), "picture.bmp");
     EXPECT_EQ(CompleteExportFileName("picture", 7), "picture.ai");
     EXPECT_EQ(CompleteExportFileName("picture.png", EXPORT_TYPE_BITMAP), "picture.png");
     EXPECT_EQ(CompleteExportFileName("picture.bmp", EXPORT_TYPE_ILLUSTRATOR), "picture.bmp");
@@ -263,6 +266,25 @@ TEST_F(ExportSequenceTest, SameSizeBitmapIsTheViewUprightAndTheNextPaintRedraws)
     EXPECT_EQ(renderer->m_bitmap.Width(), 80);
 }
 
+TEST_F(ExportSequenceTest, PngAndSvgShowTheViewsRegionUprightInTheirStyle)
+{
+    const ViewState before = ViewState::Of(*renderer);
+    ExportSettings settings{4, 160, 120, 3};
+    settings.style.lineColor = RgbColor{200, 0, 0};
+    ASSERT_EQ(Run(EXPORT_TYPE_SVG, "drawing", settings), ExportResult::Exported) << error;
+    EXPECT_EQ(written, folder.File("drawing.svg"));
+    const std::string svg = ReadBytes(written);
+    // The region of the Illustrator test below: x -30.5 .. 33.5, y -26 .. 22 (top 22).
+    EXPECT_NE(svg.find("width=\"160\" height=\"120\" viewBox=\"-30.5 -22 64 48\""), std::string::npos);
+    EXPECT_NE(svg.find("stroke=\"#c80000\""), std::string::npos);
+    ExpectSameState(ViewState::Of(*renderer), before);
+
+    ASSERT_EQ(Run(EXPORT_TYPE_PNG, "picture", settings), ExportResult::Exported) << error;
+    EXPECT_EQ(written, folder.File("picture.png"));
+    EXPECT_EQ(ReadBytes(written).substr(0, 8), "\x89PNG\r\n\x1a\n");
+    ExpectSameState(ViewState::Of(*renderer), before);
+}
+
 TEST_F(ExportSequenceTest, IllustratorExportCoversTheViewsRegion)
 {
     const ViewState before = ViewState::Of(*renderer);
@@ -291,10 +313,10 @@ TEST_F(ExportSequenceTest, RefusalsWriteNothingAndLeaveTheViewAlone)
         {4, 80, 60, 256}, {4, 80, 60, -1}, {4, 80, 60, 100000},
         {4, 40000, 30000, 2},  // a picture too large for a bitmap file (4.8 GB)
     };
-    for (int type : {EXPORT_TYPE_BITMAP, EXPORT_TYPE_ILLUSTRATOR}) {
+    for (int type : {EXPORT_TYPE_BITMAP, EXPORT_TYPE_ILLUSTRATOR, EXPORT_TYPE_PNG, EXPORT_TYPE_SVG}) {
         for (const ExportSettings& settings : bad) {
-            if (type == EXPORT_TYPE_ILLUSTRATOR && settings.width == 40000)
-                continue;  // Illustrator files have no pixels
+            if ((type == EXPORT_TYPE_ILLUSTRATOR || type == EXPORT_TYPE_SVG) && settings.width == 40000)
+                continue;  // vector files hold no pixels
             EXPECT_EQ(Run(type, "refused", settings), ExportResult::Failed)
                 << type << ": " << settings.width << "x" << settings.height << " " << settings.iterations;
             EXPECT_FALSE(error.empty());
@@ -302,7 +324,7 @@ TEST_F(ExportSequenceTest, RefusalsWriteNothingAndLeaveTheViewAlone)
             EXPECT_EQ(renderer->m_nRecreateBitmap, recreate);
         }
     }
-    EXPECT_EQ(Run(3, "refused", {4, 80, 60, 2}), ExportResult::Failed);
+    EXPECT_EQ(Run(5, "refused", {4, 80, 60, 2}), ExportResult::Failed);
     EXPECT_EQ(Run(0, "refused", {4, 80, 60, 2}), ExportResult::Failed);
     ExpectSameState(ViewState::Of(*renderer), before);
 

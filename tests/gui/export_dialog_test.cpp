@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -15,6 +17,8 @@
 
 #include <memory>
 
+#include "export/export_sequence.h"
+#include "export/render_style_pane_qt.h"
 #include "gui_test_support.h"
 #include "view/fractal_renderer.h"
 
@@ -247,6 +251,76 @@ TEST_F(ExportCommandTest, ACompletedNameThatExistsIsNotReplacedWithoutAsking)
     EXPECT_EQ(Export("keep", "Bitmap (*.bmp)"), "Exported");
     ASSERT_TRUE(check.open(QIODevice::ReadOnly));
     EXPECT_EQ(check.read(2), "BM");
+}
+
+TEST_F(ExportCommandTest, PngAndSvgOfferTheirDrawingOptionsAndRememberThem)
+{
+    {
+        ExportSettings s{2, 800, 600, 7};
+        CFileExportDlg dlg(nullptr, &s);
+        ASSERT_NE(dlg.StylePane(), nullptr);
+        EXPECT_TRUE(dlg.nameFilters().contains("PNG image (*.png)"));
+        EXPECT_TRUE(dlg.nameFilters().contains("SVG drawing (*.svg)"));
+        EXPECT_TRUE(dlg.StylePane()->isHidden());
+        for (const char* filter : {"PNG image (*.png)", "SVG drawing (*.svg)"}) {
+            dlg.selectNameFilter(filter);
+            dlg.OnTypeChange();
+            EXPECT_FALSE(dlg.StylePane()->isHidden()) << filter;
+            EXPECT_TRUE(dlg.WidthEdit()->isEnabled()) << filter;
+        }
+        EXPECT_EQ(dlg.TypeIndex(), EXPORT_TYPE_SVG);
+        EXPECT_FALSE(dlg.StylePane()->ShowPattern()->isChecked());  // off by default
+        dlg.selectNameFilter("Adobe Illustrator (*.ai)");
+        dlg.OnTypeChange();
+        EXPECT_TRUE(dlg.StylePane()->isHidden());
+    }
+
+    // An SVG in the options chosen; the next export starts with them.
+    const QString status = RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
+        dlg.setDirectory(dir.path());
+        dlg.selectNameFilter("SVG drawing (*.svg)");
+        dlg.OnTypeChange();
+        dlg.selectFile(dir.filePath("drawing"));
+        CRenderStylePane* pane = dlg.StylePane();
+        pane->LineWidth()->setValue(3.0);
+        pane->LineColor()->SetColor(RgbColor{0x12, 0x34, 0x56});
+        pane->Transparent()->setChecked(true);
+        pane->ShowPattern()->setChecked(true);
+        EXPECT_FALSE(pane->Background()->isEnabled());
+        dlg.accept();
+        return dlg.result() == QDialog::Accepted;
+    });
+    EXPECT_EQ(status, "Exported");
+    QFile svg(dir.filePath("drawing.svg"));
+    ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+    const QByteArray text = svg.readAll();
+    EXPECT_TRUE(text.contains("stroke=\"#123456\""));
+    EXPECT_TRUE(text.contains("stroke-width=\"3\""));  // 3 pixels at scale 1
+    EXPECT_TRUE(text.contains("<g id=\"pattern\""));
+    EXPECT_FALSE(text.contains("<rect x=\"-40\""));  // no background
+
+    RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
+        CRenderStylePane* pane = dlg.StylePane();
+        EXPECT_EQ(pane->LineWidth()->value(), 3.0);
+        EXPECT_EQ(pane->LineColor()->Color(), (RgbColor{0x12, 0x34, 0x56}));
+        EXPECT_TRUE(pane->Transparent()->isChecked());
+        EXPECT_TRUE(pane->ShowPattern()->isChecked());
+        // Restore the defaults for the other tests' sake.
+        pane->LineWidth()->setValue(1.0);
+        pane->LineColor()->SetColor(RgbColor{});
+        pane->Transparent()->setChecked(false);
+        pane->ShowPattern()->setChecked(false);
+        dlg.selectNameFilter("PNG image (*.png)");
+        dlg.OnTypeChange();
+        dlg.setDirectory(dir.path());
+        dlg.selectFile(dir.filePath("picture"));
+        dlg.accept();
+        return dlg.result() == QDialog::Accepted;
+    });
+    QFile png(dir.filePath("picture.png"));
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    EXPECT_EQ(png.read(4), "\x89PNG");
+    EXPECT_EQ(CRenderStylePane::RememberedStyle(), CRenderStyle{});
 }
 
 }  // namespace
