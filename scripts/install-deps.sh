@@ -21,6 +21,7 @@ test_packages=(
   locales
   xvfb xauth
   pngcheck xclip
+  librsvg2-bin
   appstream man-db groff-base dpkg-dev file bash-completion
 )
 

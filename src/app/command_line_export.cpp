@@ -14,6 +14,7 @@
 #include "export/export_sequence.h"
 #include "export/export_settings.h"
 #include "platform/text_format.h"
+#include "view/fractal_bounds.h"
 #include "view/fractal_renderer.h"
 
 #if __has_include(<unistd.h>)
@@ -115,6 +116,35 @@ std::string Lower(std::string text)
     return text;
 }
 
+// --fit: the view shows the whole picture (the fractal at the export's iterations, and the
+// pattern when it is drawn) centred, with a margin of a thirty-second of the view's smaller
+// side, whatever the document's origin and scale. False when the extent is not finite.
+bool FrameWholeFractal(CFractalRenderer& renderer, const CPattern& pattern, const ExportSettings& settings, int type,
+                       const CommandLineOptions& options)
+{
+    FractalBox box;
+    if (renderer.m_bShowFractal) {
+        FractalBoundsResult bounds;
+        if (!ComputeFractalBounds(pattern, settings.iterations, bounds))
+            return false;
+        box = bounds.box;
+    }
+    const bool styled = type == EXPORT_TYPE_PNG || type == EXPORT_TYPE_SVG;
+    if (styled ? settings.style.showPattern : renderer.m_bShowPattern != 0)
+        box.Add(PatternBounds(pattern));
+    if (box.IsEmpty())
+        box.Add(PatternBounds(pattern));
+    const int32_t margin = std::max(1, std::min(options.viewWidth, options.viewHeight) / 32);
+    PointF origin;
+    float scale = renderer.m_transform.m_scale;
+    if (!FitBoxToView(box, options.viewWidth, options.viewHeight, margin, scale, CViewTransform::kMinScale,
+                      CViewTransform::kMaxScale, origin, scale))
+        return false;
+    renderer.m_transform.m_origin = origin;
+    renderer.m_transform.m_scale = scale;
+    return true;
+}
+
 }  // namespace
 
 int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
@@ -185,6 +215,8 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
     if (settings.iterations < EXPORT_MIN_ITERATIONS || settings.iterations > EXPORT_MAX_ITERATIONS)
         return report("'" + options.file + "' asks for " + FormatInt(settings.iterations) +
                       " iterations; give --iterations between 0 and 255");
+    if (options.fit && !FrameWholeFractal(*renderer, document.m_pattern, settings, type, options))
+        return report("cannot frame '" + options.file + "': its fractal has no finite extent");
 
     const std::string target = CompleteExportFileName(out, type);
     ExportResult result;
