@@ -95,10 +95,18 @@ void AppendShortest(std::string& out, double value)
     out.append(buffer, ec == std::errc() ? last : buffer);
 }
 
+// The colour a fraction t of the way from a to b, mixed in linear light as the antialiased
+// picture mixes its gradient.
 RgbColor Mix(RgbColor a, RgbColor b, double t)
 {
-    auto channel = [t](uint8_t x, uint8_t y) {
-        return static_cast<uint8_t>(std::lround(x + (static_cast<double>(y) - x) * t));
+    auto toLinear = [](uint8_t v) {
+        const double c = v / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    auto channel = [&](uint8_t x, uint8_t y) {
+        const double linear = toLinear(x) + (toLinear(y) - toLinear(x)) * t;
+        const double c = linear <= 0.0031308 ? linear * 12.92 : 1.055 * std::pow(linear, 1.0 / 2.4) - 0.055;
+        return static_cast<uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255.0));
     };
     return RgbColor{channel(a.r, b.r), channel(a.g, b.g), channel(a.b, b.b)};
 }

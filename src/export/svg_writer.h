@@ -10,7 +10,8 @@
 // thousand points each, a hidden knee opening a new subpath (a gap); in fill mode it is one
 // path filled by the even-odd rule and closed along the canvas border as the screen closes it.
 // A gradient splits the stroke into 256 pieces along the path, each in the colour of its
-// middle, mixed from the two colours in proportion to the number of points before it.
+// middle, mixed in linear light from the two colours in proportion to the number of points
+// before it.
 #pragma once
 
 #include <string>
