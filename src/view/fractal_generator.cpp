@@ -120,11 +120,11 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
     if (!placeable)
         return true;
     if (!m_bIllustrator)
-        PrepareCulling(start, end);
+        PrepareCulling();
     return GenerateSegment(start, end, 0, static_cast<uint8_t>(m_nTopDepth));
 }
 
-void CFractalRenderer::PrepareCulling(PointF start, PointF end)
+void CFractalRenderer::PrepareCulling()
 {
     m_bCulling = false;
     const int n = m_nSegments;
@@ -172,25 +172,22 @@ void CFractalRenderer::PrepareCulling(PointF start, PointF end)
     // The reach is applied to |dx| + |dy|, which is at least the segment's length.
     reach *= 1.0 + 1e-4;
 
-    // Float rounding: every child point is computed from its parent's ends with an error of a
-    // few units in the last place of the largest magnitude involved, once per level, and the
-    // view transform rounds once more. The margin takes all of it, plus 3 pixels for the
-    // rounding of pixels and the line stepper, or, for a screen point sink, half the widest
-    // line an antialiased picture strokes and then some.
+    // Float rounding. Every point of a subtree lies within its disk, so every coordinate and
+    // every product in the placement of its child points is at most M = |mx| + |my| +
+    // reach * (1 + 2 * ratioMax) * (|dx| + |dy|), from the segment's midpoint and spans. A
+    // child point then strays from its exact place by a few units in the last place of M, once
+    // per level below the segment, which moves a child's midpoint by that much and its reach by
+    // twice that times the reach; the view transform rounds once more. The test widens the
+    // disk by all of it, and by 3 pixels for the rounding of pixels and the line stepper, or,
+    // for a screen point sink, by half the widest line an antialiased picture strokes and then
+    // some.
     const double marginPixels = m_pScreenSink != nullptr ? 16.0 : 3.0;
-    const double bx = static_cast<double>(end.x) - start.x;
-    const double by = static_cast<double>(end.y) - start.y;
-    const double baseline = std::fabs(bx) + std::fabs(by);
-    // Every point lies within reach * baseline of the baseline's midpoint, and every product
-    // in a child's placement is at most ratioMax times a segment no longer than the baseline's
-    // whole fractal.
-    const double magnitude = std::max({std::fabs(start.x), std::fabs(start.y), std::fabs(end.x), std::fabs(end.y)}) +
-                             (reach + 2.0 * reach * ratioMax) * baseline;
+    const double unit = std::ldexp(1.0, -24);
+    const double perLevel = (1.0 + 2.0 * reach) * (8.0 + 4.0 * ratioMax) * unit;
+    const double extent = reach * (1.0 + 2.0 * ratioMax);
     const double ox = m_transform.m_origin.x;
     const double oy = m_transform.m_origin.y;
-    const double unit = std::ldexp(1.0, -20);
-    const double margin = (m_nTopDepth + 1) * (1.0 + 2.0 * reach) * magnitude * unit +
-                          (magnitude + std::fabs(ox) + std::fabs(oy)) * unit + marginPixels / scale;
+    const double margin = marginPixels / scale + (std::fabs(ox) + std::fabs(oy)) * 16.0 * unit;
 
     // The canvas's pixels 0 .. w-1 by 0 .. h-1 in pattern coordinates, for either direction
     // of y.
@@ -201,13 +198,14 @@ void CFractalRenderer::PrepareCulling(PointF start, PointF end)
     const double right = ox + (m_nWidth - cx) / scale + margin;
     const double bottom = oy - halfHeight / scale - margin;
     const double top = oy + halfHeight / scale + margin;
-    const double all[] = {reach, margin, left, right, bottom, top};
+    const double all[] = {reach, extent, perLevel, left, right, bottom, top};
     for (double v : all) {
-        if (!(std::fabs(v) < 1e37))
+        if (!(std::fabs(v) < 1e30))
             return;
     }
     m_fCullReach = static_cast<float>(reach);
-    m_fCullMargin = static_cast<float>(margin);
+    m_fCullExtent = static_cast<float>(extent);
+    m_fCullErrorPerLevel = static_cast<float>(perLevel);
     m_fCullLeft = static_cast<float>(left);
     m_fCullRight = static_cast<float>(right);
     m_fCullBottom = static_cast<float>(bottom);
@@ -215,11 +213,16 @@ void CFractalRenderer::PrepareCulling(PointF start, PointF end)
     m_bCulling = true;
 }
 
-bool CFractalRenderer::SubtreeOffCanvas(PointF start, PointF end) const
+bool CFractalRenderer::SubtreeOffCanvas(PointF start, PointF end, uint8_t depth) const
 {
-    const float reach = m_fCullReach * (std::fabs(end.x - start.x) + std::fabs(end.y - start.y)) + m_fCullMargin;
+    const float span = std::fabs(end.x - start.x) + std::fabs(end.y - start.y);
     const float mx = 0.5f * (start.x + end.x);
     const float my = 0.5f * (start.y + end.y);
+    const float magnitude = std::fabs(mx) + std::fabs(my) + m_fCullExtent * span;
+    // The rounding of the view transform and of this test itself: 16 units in the last place.
+    constexpr float kTransformError = 1.0f / 1048576.0f;
+    const float error = (static_cast<float>(depth + 1) * m_fCullErrorPerLevel + kTransformError) * magnitude;
+    const float reach = m_fCullReach * span + error;
     return mx + reach < m_fCullLeft || mx - reach > m_fCullRight || my + reach < m_fCullBottom || my - reach > m_fCullTop;
 }
 
@@ -338,7 +341,7 @@ inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flag
     }
 
     if (depth != 0 && LongerThanDetail(p)) {
-        if (!LongEnoughToCull(p) || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
+        if (!LongEnoughToCull(p) || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end, depth))
             return DrawSubdivided<Fill, TimeLimit, Progress>(start, end, flags, depth);
         if constexpr (TimeLimit) {
             if (!CountForTimeLimit())
@@ -441,7 +444,7 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
             // subtree's own region, off the canvas, so the even-odd fill on it stays the same.
             // Only segments of some length are tested: the many short ones near the leaves
             // hold few points each, and lie near the canvas when their parent was not skipped.
-            if (dist < CULL_MIN_PIXELS || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end))
+            if (dist < CULL_MIN_PIXELS || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end, depth))
                 return SubdivideSegment<false>(start, end, flags, depth);
             return CountForTimeLimit() && EmitScreen(end, p, inside, EMIT_MOVE, depth);
         }

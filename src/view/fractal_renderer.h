@@ -181,10 +181,10 @@ private:
     double ProgressFraction() const;
     // Sets up the off-canvas test of one generation from the child tables, the view and the
     // canvas (m_bCulling stays false where it cannot be bounded safely).
-    void PrepareCulling(PointF start, PointF end);
+    void PrepareCulling();
     // True when the whole fractal of the segment from start to end lies off the canvas. Out
     // of line, so that the generator's hot path stays as lean as before.
-    [[gnu::noinline]] bool SubtreeOffCanvas(PointF start, PointF end) const;
+    [[gnu::noinline]] bool SubtreeOffCanvas(PointF start, PointF end, uint8_t depth) const;
     // Counts one point emitted on the screen and reads the clock once per 256: false when
     // the Draw Limit's time is spent. Always true without the time budget.
     bool CountForTimeLimit();
@@ -201,11 +201,13 @@ private:
     bool m_bDirectLines = false;
     int32_t m_nTopDepth = 0;  // depth of the baseline in the current generation
     // The off-canvas test: the fractal of a segment lies within m_fCullReach * (|dx| + |dy|)
-    // of its midpoint, give or take m_fCullMargin (float rounding and pixel rounding); the
-    // canvas, in pattern coordinates, lies within the box left .. right by bottom .. top.
+    // of its midpoint, give or take float rounding (m_fCullExtent and m_fCullErrorPerLevel
+    // bound it, see PrepareCulling); the canvas, widened by the pixel margin, lies within the
+    // box left .. right by bottom .. top in pattern coordinates.
     bool m_bCulling = false;
     float m_fCullReach = 0.0f;
-    float m_fCullMargin = 0.0f;
+    float m_fCullExtent = 0.0f;
+    float m_fCullErrorPerLevel = 0.0f;
     float m_fCullLeft = 0.0f;
     float m_fCullRight = 0.0f;
     float m_fCullBottom = 0.0f;

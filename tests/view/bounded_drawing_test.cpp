@@ -51,9 +51,11 @@ TEST(CullingTest, SkippingOffCanvasSubtreesChangesNoPixel)
         // Children longer than the baseline: the fractal grows with the depth.
         {MakePattern({{0, 0}, {-40, 90}, {140, 90}, {100, 0}}), 6},
     };
-    // Whole, zoomed into a part of the curve, panned half off the canvas, upside down.
+    // Whole, zoomed into a part of the curve, panned half off the canvas, upside down, and
+    // zoomed in far enough for float rounding to move points by a good part of a pixel.
     const View views[] = {
-        {0, 20, 2.0f, false}, {-40, 10, 40.0f, false}, {60, -5, 400.0f, false}, {-150, 0, 3.0f, false}, {-60, 30, 25.0f, true},
+        {0, 20, 2.0f, false},   {-40, 10, 40.0f, false},  {60, -5, 400.0f, false},
+        {-150, 0, 3.0f, false}, {-60, 30, 25.0f, true},   {-50, 0.01f, 20000.0f, false},
     };
     int skipped = 0;
     for (size_t c = 0; c < std::size(cases); ++c) {
