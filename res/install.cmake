@@ -72,8 +72,8 @@ set(CPACK_PACKAGE_DESCRIPTION [[
 Zarnix 4 draws and edits line fractals. You draw an open polyline, the
 pattern, and every segment of the figure is replaced, again and again, by a
 scaled and rotated copy of the whole pattern. Points and knees are edited
-with the mouse right on the picture; pictures export as files, also from
-the command line without a window.]])
+with the mouse right on the picture; pictures export as PNG, SVG, bitmap
+and Illustrator files, also from the command line without a window.]])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
