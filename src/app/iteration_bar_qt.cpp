@@ -39,6 +39,11 @@ CIterationBar::CIterationBar(QWidget* parent) : QToolBar(parent)
     m_iterations = AddField(QString(), IDC_ITERATIONS, QStringLiteral("999"));
     m_detail = AddField(QStringLiteral("Detail:"), IDC_DETAIL, QStringLiteral("999"));
     m_drawLimit = AddField(QStringLiteral("Draw Limit:"), IDC_DRAW_LIMIT, QStringLiteral("999999"));
+    const QString iterationsTip = QStringLiteral("Iterations: how many times every segment is replaced by the pattern");
+    m_slider->setToolTip(iterationsTip);
+    m_iterations->setToolTip(iterationsTip);
+    m_detail->setToolTip(QStringLiteral("Detail: smallest line drawn, in pixels"));
+    m_drawLimit->setToolTip(QStringLiteral("Draw Limit: time for one picture, in milliseconds"));
 }
 
 QLineEdit* CIterationBar::AddField(const QString& label, int fieldId, const QString& widest)
@@ -52,13 +57,10 @@ QLineEdit* CIterationBar::AddField(const QString& label, int fieldId, const QStr
     field->setObjectName(QStringLiteral("Field%1").arg(fieldId));
     // Digits only, as typed; a text the program writes is never refused.
     field->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
-    field->setFrame(false);
+    // Framed on the base colour, so the fields look editable.
+    field->setFrame(true);
     field->setMaxLength(9);
-    field->setFixedWidth(QFontMetrics(field->font()).horizontalAdvance(widest) + 6);
-    // The borderless fields take the bar's background.
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    field->setPalette(palette);
+    field->setFixedWidth(QFontMetrics(field->font()).horizontalAdvance(widest) + 14);
     field->installEventFilter(this);
     connect(field, &QLineEdit::textChanged, this, [this, fieldId](const QString& text) { emit fieldChanged(fieldId, text); });
     addWidget(field);

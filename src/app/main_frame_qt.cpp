@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
@@ -20,7 +21,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/examples_menu_qt.h"
 #include "app/iteration_bar_qt.h"
+#include "app/mouse_keys_dlg_qt.h"
 #include "app/recent_file_list_qt.h"
 #include "app/zarnix4_app_qt.h"
 #include "interaction/iteration_bar_rules.h"
@@ -53,6 +56,10 @@ constexpr CommandString kCommandStrings[] = {
     {ID_VIEW_SET_DEFAULT, "Set Current View (Position and Scale) as Default"},
     {ID_VIEW_RESTORE_DEFAULT, "Restore Default View"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
+    {ID_VIEW_FIT_FRACTAL, "Show the whole fractal and the pattern\nFit Fractal"},
+    {ID_VIEW_ZOOM_IN, "Zoom in about the middle of the view\nZoom In"},
+    {ID_VIEW_ZOOM_OUT, "Zoom out about the middle of the view\nZoom Out"},
+    {ID_HELP_MOUSE_KEYS, "List the mouse gestures and the keys\nMouse and Keys"},
     {AFX_IDS_IDLEMESSAGE, "Ready"},
     {IDS_EXPORTING, "Exporting..."},
 };
@@ -61,6 +68,8 @@ QString CommandString(uint32_t id)
 {
     if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 16)
         return QStringLiteral("Open this document");
+    if (id >= ID_FILE_EXAMPLE_FIRST && id < ID_FILE_EXAMPLE_FIRST + EXAMPLE_COUNT_MAX)
+        return QStringLiteral("Open a copy of this example as a new document");
     for (const auto& entry : kCommandStrings) {
         if (entry.id == id)
             return QString::fromLatin1(entry.text);
@@ -119,6 +128,7 @@ CMainFrame::CMainFrame(CZarnix4App* app, QWidget* parent) : QMainWindow(parent),
 
     const QSize available = screen() ? screen()->availableGeometry().size() : QSize(1024, 768);
     resize(std::min(1000, available.width() * 3 / 4), std::min(750, available.height() * 3 / 4));
+    RestoreLayout();
     m_view->setFocus();
 }
 
@@ -157,6 +167,7 @@ void CMainFrame::CreateMenus()
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     m_fileMenu->addAction(MakeAction(ID_FILE_NEW, QStringLiteral("&New\tCtrl+N"), QKeySequence(Qt::CTRL | Qt::Key_N)));
     m_fileMenu->addAction(MakeAction(ID_FILE_OPEN, QStringLiteral("&Open...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O)));
+    CreateExamplesMenu();
     m_fileMenu->addAction(MakeAction(ID_FILE_SAVE, QStringLiteral("&Save\tCtrl+S"), QKeySequence(Qt::CTRL | Qt::Key_S)));
     m_fileMenu->addAction(MakeAction(ID_FILE_SAVE_AS, QStringLiteral("Save &As...")));
     m_fileMenu->addSeparator();
@@ -167,7 +178,8 @@ void CMainFrame::CreateMenus()
     m_recentPlaceholder->setStatusTip(PromptText(ID_FILE_MRU_FILE1));
     m_recentPlaceholder->setEnabled(false);
     m_recentSeparator = m_fileMenu->addSeparator();
-    m_fileMenu->addAction(MakeAction(ID_APP_EXIT, QStringLiteral("E&xit")));
+    // Ctrl+Q takes the road of Exit, so it asks to save like any exit.
+    m_fileMenu->addAction(MakeAction(ID_APP_EXIT, QStringLiteral("E&xit\tCtrl+Q"), QKeySequence(Qt::CTRL | Qt::Key_Q)));
 
     m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
     m_editMenu->addAction(MakeAction(ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"), QKeySequence(Qt::CTRL | Qt::Key_Z)));
@@ -190,10 +202,16 @@ void CMainFrame::CreateMenus()
     m_viewMenu->addAction(MakeAction(ID_VIEW_FILL_MODE, QStringLiteral("Fill &Mode\tCtrl+M"), QKeySequence(Qt::CTRL | Qt::Key_M)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_SMOOTH_DRAWING, QStringLiteral("Smoot&h Drawing")));
     m_viewMenu->addSeparator();
+    m_viewMenu->addAction(MakeAction(ID_VIEW_FIT_FRACTAL, QStringLiteral("Fi&t Fractal\tCtrl+0"), QKeySequence(Qt::CTRL | Qt::Key_0)));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_ZOOM_IN, QStringLiteral("Zoom I&n\tCtrl++"), QKeySequence(Qt::CTRL | Qt::Key_Plus)));
+    Action(ID_VIEW_ZOOM_IN)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    m_viewMenu->addAction(MakeAction(ID_VIEW_ZOOM_OUT, QStringLiteral("Zoom &Out\tCtrl+-"), QKeySequence(Qt::CTRL | Qt::Key_Minus)));
+    m_viewMenu->addSeparator();
     m_viewMenu->addAction(MakeAction(ID_VIEW_SET_DEFAULT, QStringLiteral("Set as &Default View\tCtrl+D"), QKeySequence(Qt::CTRL | Qt::Key_D)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_RESTORE_DEFAULT, QStringLiteral("&Restore Default View\tCtrl+R"), QKeySequence(Qt::CTRL | Qt::Key_R)));
 
     m_helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+    m_helpMenu->addAction(MakeAction(ID_HELP_MOUSE_KEYS, QStringLiteral("&Mouse and Keys\tF1"), QKeySequence(Qt::Key_F1)));
     m_helpMenu->addAction(MakeAction(ID_APP_ABOUT, QStringLiteral("&About Zarnix 4")));
 
     // Check marks: the bars and switches follow their state; the Iteration Bar starts shown.
@@ -258,6 +276,14 @@ void CMainFrame::CreateToolBar()
         }
         QAction* action = Action(button.id);
         action->setIcon(QIcon(QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(button.image))));
+        // Buttons whose command string has no tooltip get one naming the command and its key.
+        if (action->toolTip().isEmpty() || action->property("noToolTip").toBool()) {
+            QString name = action->text().section(QLatin1Char('\t'), 0, 0);
+            name.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+            const QString key = action->shortcut().toString(QKeySequence::NativeText);
+            action->setToolTip(key.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, key));
+            action->setProperty("noToolTip", false);
+        }
         m_toolBar->addAction(action);
         if (QWidget* widget = m_toolBar->widgetForAction(action))
             widget->installEventFilter(this);
@@ -306,6 +332,82 @@ void CMainFrame::CreateAccelerators()
         QAction* action = MakeAction(id, QString(), key);
         action->setObjectName(QStringLiteral("Accelerator%1").arg(id));
     }
+    // Escape leaves full screen; outside full screen the key is left to whoever has the focus.
+    QAction* leave = MakeAction(ID_VIEW_LEAVE_FULL_SCREEN, QString(), QKeySequence(Qt::Key_Escape));
+    leave->setObjectName(QStringLiteral("LeaveFullScreen"));
+    leave->setEnabled(false);
+}
+
+void CMainFrame::CreateExamplesMenu()
+{
+    m_examplePaths = ExampleFiles(ExamplesDirectory()).mid(0, EXAMPLE_COUNT_MAX);
+    m_examplesMenu = m_fileMenu->addMenu(QStringLiteral("Examp&les"));
+    m_examplesMenu->setObjectName(QStringLiteral("ExamplesMenu"));
+    for (int i = 0; i < m_examplePaths.size(); ++i) {
+        const uint32_t id = ID_FILE_EXAMPLE_FIRST + static_cast<uint32_t>(i);
+        QAction* action = MakeAction(id, ExampleTitle(m_examplePaths[i]));
+        action->setToolTip(m_examplePaths[i]);
+        m_examplesMenu->addAction(action);
+    }
+    m_examplesMenu->menuAction()->setEnabled(!m_examplePaths.isEmpty());
+}
+
+QList<QPair<QString, QString>> CMainFrame::ShortcutList() const
+{
+    QList<QPair<QString, QString>> list;
+    for (QMenu* menu : {m_fileMenu, m_editMenu, m_viewMenu, m_helpMenu}) {
+        for (const QAction* action : menu->actions()) {
+            if (action->shortcuts().isEmpty())
+                continue;
+            QStringList keys;
+            for (const QKeySequence& key : action->shortcuts())
+                keys << key.toString(QKeySequence::NativeText);
+            QString what = action->text().section(QLatin1Char('\t'), 0, 0);
+            what.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+            list.append({keys.join(QStringLiteral(" or ")), what});
+        }
+    }
+    list.append({QKeySequence(Qt::Key_Escape).toString(QKeySequence::NativeText), QStringLiteral("Leave full screen")});
+    list.append({QKeySequence(Qt::Key_F6).toString(QKeySequence::NativeText) + QStringLiteral(" / ") +
+                     QKeySequence(Qt::SHIFT | Qt::Key_F6).toString(QKeySequence::NativeText),
+                 QStringLiteral("Next / previous pane")});
+    return list;
+}
+
+void CMainFrame::OnMouseKeys()
+{
+    // Made at first use, with the shortcuts as they are then; it stays beside the picture.
+    if (m_mouseKeysDlg == nullptr)
+        m_mouseKeysDlg = new CMouseKeysDlg(ShortcutList(), this);
+    m_mouseKeysDlg->show();
+    m_mouseKeysDlg->raise();
+    m_mouseKeysDlg->activateWindow();
+}
+
+void CMainFrame::RestoreLayout()
+{
+    const QSettings settings(QString::fromLatin1(CRecentFileList::kOrganization),
+                             QString::fromLatin1(CRecentFileList::kApplication));
+    const QByteArray geometry = settings.value(QStringLiteral("MainFrame/Geometry")).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    const QByteArray state = settings.value(QStringLiteral("MainFrame/State")).toByteArray();
+    if (!state.isEmpty())
+        restoreState(state);
+    statusBar()->setHidden(!settings.value(QStringLiteral("MainFrame/StatusBar"), true).toBool());
+    Action(ID_VIEW_ITERATION_BAR)->setChecked(!m_iterationBar->isHidden());
+    UpdateBarChecks();
+}
+
+void CMainFrame::SaveLayout()
+{
+    QSettings settings(QString::fromLatin1(CRecentFileList::kOrganization),
+                       QString::fromLatin1(CRecentFileList::kApplication));
+    // The size and place of the window as it is outside full screen.
+    if (!m_bFullScreen)
+        settings.setValue(QStringLiteral("MainFrame/Geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("MainFrame/State"), saveState());
+    settings.setValue(QStringLiteral("MainFrame/StatusBar"), !statusBar()->isHidden());
 }
 
 QMenu* CMainFrame::createPopupMenu()
@@ -326,11 +428,22 @@ void CMainFrame::OnCommand(uint32_t commandId)
 
 bool CMainFrame::OnFrameCommand(uint32_t commandId)
 {
+    if (commandId >= ID_FILE_EXAMPLE_FIRST && commandId < ID_FILE_EXAMPLE_FIRST + EXAMPLE_COUNT_MAX) {
+        const int index = static_cast<int>(commandId - ID_FILE_EXAMPLE_FIRST);
+        if (index < m_examplePaths.size() && m_pApp != nullptr)
+            m_pApp->OpenExample(m_examplePaths[index]);
+        return true;
+    }
     switch (commandId) {
     case ID_VIEW_TOOLBAR: OnToggleToolBar(); return true;
     case ID_VIEW_STATUS_BAR: OnToggleStatusBar(); return true;
     case ID_VIEW_ITERATION_BAR: OnToggleIterationBar(); return true;
     case ID_VIEW_FULL_SCREEN: OnFullScreen(); return true;
+    case ID_VIEW_LEAVE_FULL_SCREEN:
+        if (m_bFullScreen)
+            OnFullScreen();
+        return true;
+    case ID_HELP_MOUSE_KEYS: OnMouseKeys(); return true;
     case ID_EDIT_UNDO: m_view->History().Undo(); return true;
     case ID_EDIT_REDO: m_view->History().Redo(); return true;
     case ID_EDIT_COPY: OnCopyPicture(); return true;
@@ -391,6 +504,7 @@ void CMainFrame::OnFullScreen()
     else
         showNormal();
     Action(ID_VIEW_FULL_SCREEN)->setChecked(m_bFullScreen);
+    Action(ID_VIEW_LEAVE_FULL_SCREEN)->setEnabled(m_bFullScreen);
 }
 
 void CMainFrame::UpdateUndoRedo()
@@ -520,6 +634,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveLayout();
     QMainWindow::closeEvent(event);
 }
 

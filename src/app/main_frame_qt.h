@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -14,6 +16,7 @@
 
 class CIterationBar;
 class CZarnix4App;
+class CMouseKeysDlg;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -36,6 +39,11 @@ constexpr uint32_t ID_VIEW_STATUS_BAR = 59393;
 constexpr uint32_t ID_VIEW_ITERATION_BAR = 32777;
 constexpr uint32_t ID_VIEW_FULL_SCREEN = 32783;
 constexpr uint32_t ID_VIEW_SMOOTH_DRAWING = 32820;
+constexpr uint32_t ID_VIEW_LEAVE_FULL_SCREEN = 32853;
+constexpr uint32_t ID_HELP_MOUSE_KEYS = 32854;
+// File > Examples: the first example's command; the others follow.
+constexpr uint32_t ID_FILE_EXAMPLE_FIRST = 32860;
+constexpr int EXAMPLE_COUNT_MAX = 20;
 // String ids of the status texts.
 constexpr uint32_t AFX_IDS_IDLEMESSAGE = 57345;
 constexpr uint32_t IDS_EXPORTING = 61204;
@@ -60,6 +68,12 @@ public:
     QMenu* EditMenu() const { return m_editMenu; }
     QMenu* ViewMenu() const { return m_viewMenu; }
     QMenu* HelpMenu() const { return m_helpMenu; }
+    QMenu* ExamplesMenu() const { return m_examplesMenu; }
+    // Help > Mouse and Keys; made at first use.
+    CMouseKeysDlg* MouseKeysDialog() const { return m_mouseKeysDlg; }
+    void OnMouseKeys();
+    // The window's keys and what they do, in menu order, for the Mouse and Keys window.
+    QList<QPair<QString, QString>> ShortcutList() const;
     // The action of a command id (menu item, toolbar button or accelerator); null if none.
     QAction* Action(uint32_t commandId) const { return m_actions.value(commandId, nullptr); }
     bool IsFullScreenMode() const { return m_bFullScreen; }
@@ -116,6 +130,10 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateAccelerators();
+    void CreateExamplesMenu();
+    // Window size, position and bar layout between runs.
+    void RestoreLayout();
+    void SaveLayout();
     void WatchMenu(QMenu* menu);
     void UpdateBarChecks();
     bool OnFrameCommand(uint32_t commandId);
@@ -131,6 +149,9 @@ private:
     QMenu* m_editMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    QMenu* m_examplesMenu = nullptr;
+    QStringList m_examplePaths;
+    CMouseKeysDlg* m_mouseKeysDlg = nullptr;
     QAction* m_recentPlaceholder = nullptr;
     QAction* m_recentSeparator = nullptr;
     QList<QAction*> m_recentActions;

@@ -208,6 +208,24 @@ CZarnix4App::OpenResult CZarnix4App::Open(const QString& path)
     return OpenResult::Opened;
 }
 
+bool CZarnix4App::OpenExample(const QString& path)
+{
+    if (!SaveModified())
+        return false;
+    std::string error;
+    if (!m_document->Load(path.toStdString(), View(), error)) {
+        ShowError(QStringLiteral("Cannot open the example"), path, QString::fromStdString(error));
+        return false;
+    }
+    SetPathName(QString(), false);
+    if (CZarnix4View* view = View()) {
+        view->History().Clear();
+        view->OnInitialUpdate();
+    }
+    UpdateCaption();
+    return true;
+}
+
 bool CZarnix4App::OnFileSave()
 {
     if (m_pathName.isEmpty())

@@ -61,6 +61,9 @@ public:
     // the error and leaves the open document as it was when the file cannot be read. False
     // when the file was not opened (cancelled or unreadable).
     bool OpenDocumentFile(const QString& path);
+    // File > Examples: opens `path` as a new, untitled document (asking to save a modified one
+    // first), so that saving never overwrites the shipped example. False when not opened.
+    bool OpenExample(const QString& path);
     bool OnFileSave();
     bool OnFileSaveAs();
     // Writes the document to `path` (".zarnix" appended when it has no extension).

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "document/pattern.h"
+#include "view/view_transform.h"
 
 void FractalBox::Add(double x, double y)
 {
@@ -315,5 +316,24 @@ bool FitBoxToView(const FractalBox& box, int32_t width, int32_t height, int32_t 
         return false;
     origin = PointF{static_cast<float>(cx), static_cast<float>(cy)};
     scale = static_cast<float>(std::clamp(fitted, static_cast<double>(minScale), static_cast<double>(maxScale)));
+    return true;
+}
+
+bool FitViewToFractal(const CPattern& pattern, int iterations, int32_t width, int32_t height,
+                      CViewTransform& transform)
+{
+    FractalBoundsResult fractal;
+    if (!ComputeFractalBounds(pattern, iterations, fractal))
+        return false;
+    FractalBox box = PatternBounds(pattern);
+    box.Add(fractal.box);
+    const int32_t margin = std::max<int32_t>(4, std::min(width, height) / 25);
+    PointF origin;
+    float scale = transform.m_scale;
+    if (!FitBoxToView(box, width, height, margin, transform.m_scale, CViewTransform::kMinScale,
+                      CViewTransform::kMaxScale, origin, scale))
+        return false;
+    transform.m_origin = origin;
+    transform.m_scale = scale;
     return true;
 }

@@ -7,6 +7,7 @@
 #include "document/point_f.h"
 
 class CPattern;
+class CViewTransform;
 
 // An axis-aligned box in pattern coordinates (y upward). A box is empty while minX > maxX.
 struct FractalBox {
@@ -56,3 +57,9 @@ FractalBox PatternBounds(const CPattern& pattern);
 // a view without pixels.
 bool FitBoxToView(const FractalBox& box, int32_t width, int32_t height, int32_t margin, float currentScale,
                   float minScale, float maxScale, PointF& origin, float& scale);
+
+// Fit Fractal: sets the transform's origin and scale so that the fractal at `iterations` and
+// the pattern fill a canvas of width x height pixels, with a margin of a twenty-fifth of the
+// smaller side (at least 4 pixels). False, changing nothing, when there is nothing to fit.
+bool FitViewToFractal(const CPattern& pattern, int iterations, int32_t width, int32_t height,
+                      CViewTransform& transform);

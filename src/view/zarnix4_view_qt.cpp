@@ -25,6 +25,7 @@
 #include "interaction/iteration_bar_rules.h"
 #include "platform/text_format.h"
 #include "render/smooth_renderer.h"
+#include "view/fractal_bounds.h"
 #include "view/similarity_dimension.h"
 
 CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
@@ -235,6 +236,30 @@ QString CZarnix4View::MetricsText() const
              QString::fromStdString(FormatDimension(ComputeSimilarityDimension(pattern))));
 }
 
+bool CZarnix4View::FitFractal()
+{
+    if (m_pDocument == nullptr)
+        return false;
+    UpdateCanvasSize();
+    if (!FitViewToFractal(m_pDocument->m_pattern, m_nIterations, m_nWidth, m_nHeight, m_transform))
+        return false;
+    // What lies under the pointer has changed with the view.
+    m_bHitRefreshPending = true;
+    if (underMouse())
+        SendCursorRequest(HTCLIENT);
+    Redraw();
+    return true;
+}
+
+void CZarnix4View::ZoomAboutCentre(float notches)
+{
+    m_transform.ZoomAt(m_transform.m_origin.x, m_transform.m_origin.y, notches);
+    m_bHitRefreshPending = true;
+    if (underMouse())
+        SendCursorRequest(HTCLIENT);
+    Redraw();
+}
+
 void CZarnix4View::Redraw()
 {
     m_bRedraw = 1;
@@ -359,6 +384,13 @@ bool CZarnix4View::OnCommand(uint32_t commandId)
         return true;
     case ID_FILE_EXPORT:
         OnFileExport();
+        return true;
+    case ID_VIEW_FIT_FRACTAL:
+        FitFractal();
+        return true;
+    case ID_VIEW_ZOOM_IN:
+    case ID_VIEW_ZOOM_OUT:
+        ZoomAboutCentre(commandId == ID_VIEW_ZOOM_IN ? 1.0f : -1.0f);
         return true;
     case ID_VIEW_SET_DEFAULT:
     case ID_VIEW_RESTORE_DEFAULT:

@@ -27,6 +27,9 @@ constexpr uint32_t ID_VIEW_SHOW_PATTERN = 32778;
 constexpr uint32_t ID_VIEW_SHOW_FRACTAL = 32779;
 constexpr uint32_t ID_VIEW_FILL_MODE = 32780;
 constexpr uint32_t ID_FILE_EXPORT = 32789;
+constexpr uint32_t ID_VIEW_FIT_FRACTAL = 32850;
+constexpr uint32_t ID_VIEW_ZOOM_IN = 32851;
+constexpr uint32_t ID_VIEW_ZOOM_OUT = 32852;
 
 // What the view needs of the frame around it: the Iteration Bar's controls and the check
 // state of a command in the menu and on the toolbar. The main frame implements it.
@@ -91,6 +94,12 @@ public:
 
     // Sets the redraw flag and schedules a paint (nothing is erased first).
     void Redraw();
+
+    // View > Fit Fractal: the whole fractal at the current iterations and the pattern fill
+    // the view with a small margin. False when there is nothing that can be framed.
+    bool FitFractal();
+    // View > Zoom In and Zoom Out: one wheel notch (`notches` = 1 or -1) about the view's centre.
+    void ZoomAboutCentre(float notches);
 
     // The edit history of the document's pattern (Edit > Undo and Redo, the modified state).
     CEditHistory& History() { return m_history; }

@@ -31,17 +31,18 @@ TEST_F(EditorTest, MenuBarHoldsTheFourMenusInOrder)
     EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
 
     EXPECT_EQ(MenuTexts(frame->FileMenu()),
-              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...", "-",
-                           "&Export...\tCtrl+E", "-", "Recent File", "-", "E&xit"}));
+              QStringList({"&New\tCtrl+N", "&Open...\tCtrl+O", "Examp&les", "&Save\tCtrl+S", "Save &As...", "-",
+                           "&Export...\tCtrl+E", "-", "Recent File", "-", "E&xit\tCtrl+Q"}));
     EXPECT_EQ(MenuTexts(frame->ViewMenu()),
               QStringList({"&Toolbar", "&Iteration Bar", "&Status Bar", "-", "Full Screen\tF11", "-",
                            "Show &Pattern\tCtrl+P", "Show &Fractal\tCtrl+F", "Fill &Mode\tCtrl+M",
                            "Smoot&h Drawing", "-",
+                           "Fi&t Fractal\tCtrl+0", "Zoom I&n\tCtrl++", "Zoom &Out\tCtrl+-", "-",
                            "Set as &Default View\tCtrl+D", "&Restore Default View\tCtrl+R"}));
-    EXPECT_EQ(MenuTexts(frame->HelpMenu()), QStringList({"&About Zarnix 4"}));
+    EXPECT_EQ(MenuTexts(frame->HelpMenu()), QStringList({"&Mouse and Keys\tF1", "&About Zarnix 4"}));
 
     // With no recent files the stand-in item is greyed.
-    QAction* recent = frame->FileMenu()->actions().at(7);
+    QAction* recent = frame->FileMenu()->actions().at(8);
     EXPECT_FALSE(recent->isEnabled());
 
     // Check marks at start: the Iteration Bar shown, pattern and fractal on, fill off.

@@ -201,3 +201,47 @@ TEST(FractalBoundsTest, FitShowsTheBoxCentredWithinTheMargin)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FractalBoundsTest, FitFractalFramesTheDragonAndItsPattern)
+{
+    // The dragon pokes out of its pattern's box; the fitted view shows both, filling the view
+    // in one direction up to the margin of 600 / 25 = 24 pixels.
+    const CPattern dragon = Dragon();
+    auto r = MakeRenderer(800, 600);
+    r->m_nIterations = 12;
+    CViewTransform& t = r->m_transform;
+    t.m_center = POINT{400, 300};
+    t.m_origin = PointF{5000, -3000};
+    t.m_scale = 0.01f;
+    ASSERT_TRUE(FitViewToFractal(dragon, 12, 800, 600, t));
+
+    r->m_nDetail = 0;
+    const std::vector<POINT> points = Record(*r, dragon, 12);
+    int32_t left = INT32_MAX, right = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
+    for (const POINT& p : points) {
+        left = std::min(left, p.x);
+        right = std::max(right, p.x);
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    EXPECT_GE(left, 23);
+    EXPECT_GE(top, 23);
+    EXPECT_LE(right, 800 - 23);
+    EXPECT_LE(bottom, 600 - 23);
+    EXPECT_TRUE(std::abs(left - 24) <= 1 || std::abs(top - 24) <= 1) << left << " " << top;
+    for (int i = 0; i <= dragon.m_count; ++i) {
+        const POINT p = t.WorldToScreen(dragon.m_points[i]);
+        EXPECT_TRUE(p.x >= 23 && p.x <= 777 && p.y >= 23 && p.y <= 577) << i;
+    }
+    // A pattern that cannot be framed leaves the view alone.
+    CPattern bad = dragon;
+    bad.m_points[1].x = std::numeric_limits<float>::quiet_NaN();
+    const CViewTransform before = t;
+    EXPECT_FALSE(FitViewToFractal(bad, 12, 800, 600, t));
+    EXPECT_EQ(t.m_origin, before.m_origin);
+    EXPECT_EQ(t.m_scale, before.m_scale);
+}
+
+}  // namespace
