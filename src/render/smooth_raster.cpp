@@ -98,8 +98,17 @@ bool CSmoothRaster::Reset(int32_t width, int32_t height)
     if (width <= 0 || height <= 0 || static_cast<int64_t>(width) * height > kMaxPixels)
         return false;
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    const bool sameSize = width == m_width && height == m_height && m_lines.size() == pixels;
     try {
-        m_lines.assign(pixels, 0);
+        // Compositing clears the line mask where it reads it, so a mask of the same size needs
+        // clearing only in rows drawn since.
+        if (sameSize) {
+            if (m_lineRowLo <= m_lineRowHi)
+                std::fill(m_lines.begin() + static_cast<std::ptrdiff_t>(m_lineRowLo) * width,
+                          m_lines.begin() + static_cast<std::ptrdiff_t>(m_lineRowHi + 1) * width, uint8_t{0});
+        } else {
+            m_lines.assign(pixels, 0);
+        }
         // The fill buffer is kept for the next picture of the same size, cleared where used.
         if (width == m_width && height == m_height && !m_fill.empty()) {
             if (m_fillRowLo <= m_fillRowHi)
@@ -108,9 +117,10 @@ bool CSmoothRaster::Reset(int32_t width, int32_t height)
         } else {
             m_fill.clear();
         }
-        if (m_recordPosition)
+        // Positions are read only where the mask is set, and written with it.
+        if (m_recordPosition && m_position.size() != pixels)
             m_position.assign(pixels, 0);
-        else
+        else if (!m_recordPosition)
             m_position.clear();
     } catch (const std::bad_alloc&) {
         m_lines.clear();
@@ -252,70 +262,85 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
 // columns follow on from segment to segment, and the extended ends close every joint.
 void CSmoothRaster::StrokeThin(double x0, double y0, double x1, double y1, float position)
 {
-    const double dx = x1 - x0;
-    const double dy = y1 - y0;
-    if (!(dx != 0.0 || dy != 0.0) || !std::isfinite(dx) || !std::isfinite(dy))
+    // The ends lie within reach of the picture (far ends were cut before), so floats hold
+    // them to a small part of a pixel.
+    const float dx = static_cast<float>(x1 - x0);
+    const float dy = static_cast<float>(y1 - y0);
+    if (!(dx != 0.0f || dy != 0.0f) || !std::isfinite(dx) || !std::isfinite(dy))
         return;
     const bool steep = std::fabs(dy) > std::fabs(dx);
     // Major axis u, minor axis v: (u, v) = (x, y), or (y, x) for a steep line.
-    double u0 = steep ? y0 : x0;
-    double v0 = steep ? x0 : y0;
-    double u1 = steep ? y1 : x1;
-    double v1 = steep ? x1 : y1;
+    float u0 = static_cast<float>(steep ? y0 : x0);
+    float v0 = static_cast<float>(steep ? x0 : y0);
+    float u1 = static_cast<float>(steep ? y1 : x1);
+    float v1 = static_cast<float>(steep ? x1 : y1);
     if (u0 > u1) {
         std::swap(u0, u1);
         std::swap(v0, v1);
     }
-    const double slope = (v1 - v0) / (u1 - u0);
+    const float du = u1 - u0;
+    if (!(du > 0.0f))
+        return;
+    const float slope = (v1 - v0) / du;
     // sqrt(1 + s^2) for |s| <= 1 within 0.2 per cent, without the square root's latency.
-    const double s2 = slope * slope;
-    const float half = static_cast<float>(m_halfWidth * (1.0 + s2 * (0.5 - 0.0857864 * s2)));
+    const float s2 = slope * slope;
+    const float half = m_halfWidth * (1.0f + s2 * (0.5f - 0.0857864f * s2));
     const int32_t majorSize = steep ? m_height : m_width;
-    const int32_t minorSize = steep ? m_width : m_height;
     // Columns whose centres lie within the extended segment, the start included and the end
     // not, so that the columns of consecutive segments follow on without overlapping.
-    const int32_t first = std::max(0, CeilToInt(std::max(u0 - m_halfWidth - 0.5, -1.0)));
-    const int32_t last = std::min(majorSize - 1, CeilToInt(std::min(u1 + m_halfWidth - 0.5, static_cast<double>(majorSize))) - 1);
+    const int32_t first = std::max(0, CeilToInt(std::max(u0 - m_halfWidth - 0.5f, -1.0f)));
+    const int32_t last =
+        std::min(majorSize - 1, CeilToInt(std::min(u1 + m_halfWidth - 0.5f, static_cast<float>(majorSize))) - 1);
     if (first > last)
         return;
     const float p = position > 0.0f ? (position < 1.0f ? position : 1.0f) : 0.0f;
     const uint16_t pos = static_cast<uint16_t>(p * 65535.0f + 0.5f);
     uint16_t* const positions = m_recordPosition && !m_position.empty() ? m_position.data() : nullptr;
-    uint8_t* const lines = m_lines.data();
-    const size_t stride = static_cast<size_t>(m_width);
-    // Pixel (u, v) of the mask: rows are y.
-    const size_t stepU = steep ? stride : 1;
-    const size_t stepV = steep ? 1 : stride;
     const float reach = half + 0.5f;
-    int32_t touchedLo = minorSize;
-    int32_t touchedHi = -1;
-    // The minor coordinate at column centres, in floats from the first column on (the ends
-    // lie within reach of the picture here, so floats hold them to a small part of a pixel).
-    const float slopeF = static_cast<float>(slope);
-    const float vStart = static_cast<float>(v0 + ((first + 0.5) - u0) * slope);
+    const float vStart = v0 + ((static_cast<float>(first) + 0.5f) - u0) * slope;
+    const float vEnd = vStart + static_cast<float>(last - first) * slope;
+    if (steep) {
+        ThinColumns<true>(first, last, vStart, slope, half, pos, positions);
+        TouchRows(first, last);
+    } else {
+        ThinColumns<false>(first, last, vStart, slope, half, pos, positions);
+        const int32_t lo = std::max(0, FloorToInt(std::min(vStart, vEnd) - reach));
+        const int32_t hi = std::min(m_height - 1, CeilToInt(std::max(vStart, vEnd) + reach));
+        if (lo <= hi)
+            TouchRows(lo, hi);
+    }
+}
+
+// The columns first..last of a thin line (rows of a steep one): in each, the pixels within
+// reach of the line's centre at vStart + (u - first) * slope get their coverage across.
+template <bool Steep>
+void CSmoothRaster::ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,
+                                uint16_t* positions)
+{
+    const int32_t minorSize = Steep ? m_width : m_height;
+    const size_t stride = static_cast<size_t>(m_width);
+    const size_t stepU = Steep ? stride : 1;
+    const size_t stepV = Steep ? 1 : stride;
+    const float reach = half + 0.5f;
     const float vLimit = static_cast<float>(minorSize) + reach + 1.0f;
+    uint8_t* const lines = m_lines.data();
     for (int32_t u = first; u <= last; ++u) {
-        const float vc = vStart + static_cast<float>(u - first) * slopeF;
+        const float vc = vStart + static_cast<float>(u - first) * slope;
         if (!(vc > -reach - 1.0f) || !(vc < vLimit))
             continue;
         const int32_t vFirst = std::max(0, FloorToInt(vc - reach - 0.5f) + 1);
         const int32_t vLast = std::min(minorSize - 1, CeilToInt(vc + reach - 0.5f) - 1);
-        const float base = static_cast<float>(vFirst) + 0.5f - vc;
-        for (int32_t v = vFirst; v <= vLast; ++v) {
-            const float coverage = Overlap(base + static_cast<float>(v - vFirst), half);
-            const int value = static_cast<int>(coverage * 255.0f + 0.5f);
-            const size_t index = static_cast<size_t>(u) * stepU + static_cast<size_t>(v) * stepV;
+        float d = static_cast<float>(vFirst) + 0.5f - vc;
+        size_t index = static_cast<size_t>(u) * stepU + static_cast<size_t>(vFirst) * stepV;
+        for (int32_t v = vFirst; v <= vLast; ++v, d += 1.0f, index += stepV) {
+            const int value = static_cast<int>(Overlap(d, half) * 255.0f + 0.5f);
             if (value > lines[index]) {
                 lines[index] = static_cast<uint8_t>(value > 255 ? 255 : value);
                 if (positions != nullptr)
                     positions[index] = pos;
             }
         }
-        touchedLo = std::min(touchedLo, steep ? u : vFirst);
-        touchedHi = std::max(touchedHi, steep ? u : vLast);
     }
-    if (touchedLo <= touchedHi)
-        TouchRows(touchedLo, touchedHi);
 }
 
 void CSmoothRaster::TouchRows(int32_t y0, int32_t y1)

@@ -61,6 +61,9 @@ public:
 private:
     void FillLine(float x0, float y0, float x1, float y1);
     void StrokeThin(double x0, double y0, double x1, double y1, float position);
+    template <bool Steep>
+    void ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,
+                     uint16_t* positions);
     void TouchRows(int32_t y0, int32_t y1);
 
     int32_t m_width = 0;
