@@ -455,7 +455,8 @@ bool CMainFrame::OnFrameCommand(uint32_t commandId)
 void CMainFrame::OnCopyPicture()
 {
     QString error;
-    if (!m_view->CopyPicture(&error))
+    m_view->CopyPicture(&error);
+    if (!error.isEmpty())
         SetMessageText(QStringLiteral("Copy Picture: ") + error);
 }
 

@@ -24,6 +24,8 @@
 #include "interaction/editor_resources_qt.h"
 #include "interaction/iteration_bar_rules.h"
 #include "platform/text_format.h"
+#include "export/export_settings.h"
+#include "export/svg_writer.h"
 #include "render/smooth_renderer.h"
 #include "view/fractal_bounds.h"
 #include "view/similarity_dimension.h"
@@ -222,7 +224,21 @@ bool CZarnix4View::CopyPicture(QString* error)
     auto* data = new QMimeData;
     data->setData(QStringLiteral("image/png"), QByteArray(reinterpret_cast<const char*>(png.data()),
                                                           static_cast<qsizetype>(png.size())));
+    // The SVG walks the whole fractal at full depth, whatever the screen shows; a fractal of
+    // very many lines goes on the clipboard as a picture only, and the answer says so.
+    bool tooMany = false;
+    const uint64_t lines = LineCount(m_pDocument->m_pattern.m_count, m_nIterations, &tooMany);
+    std::string svg;
+    bool withSvg = false;
+    if (!tooMany && lines <= kMaxClipboardSvgLines) {
+        withSvg = WriteSvgText(*this, m_pDocument->m_pattern, style, &svg, &why);
+        m_bRedraw = redraw;
+        if (withSvg)
+            data->setData(QStringLiteral("image/svg+xml"), QByteArray(svg.data(), static_cast<qsizetype>(svg.size())));
+    }
     QGuiApplication::clipboard()->setMimeData(data);
+    if (!withSvg && error)
+        *error = QStringLiteral("copied as a picture only; the fractal has too many lines for SVG");
     return true;
 }
 

@@ -146,9 +146,12 @@ public:
     // The style of the window's antialiased picture.
     CRenderStyle ScreenStyle() const;
 
-    // Copy Picture: the view as it is now (size, framing, iterations, switches), antialiased
-    // without the construction lines, put on the clipboard as PNG. False, with `error` saying
-    // why, when the picture could not be made; the clipboard is then left as it was.
+    // Copy Picture: the view as it is now (size, framing, iterations, switches), without the
+    // construction lines, put on the clipboard as PNG (antialiased) and as SVG. False, with
+    // `error` saying why, when the picture could not be made; the clipboard is then left as it
+    // was. A fractal of more than kMaxClipboardSvgLines lines goes as PNG only; the answer is
+    // then true and `error` says so.
+    static constexpr uint64_t kMaxClipboardSvgLines = 1000000;
     bool CopyPicture(QString* error = nullptr);
 
     // The picture as shown (the visible part of the canvas, or the antialiased picture with

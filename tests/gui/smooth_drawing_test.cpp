@@ -79,6 +79,19 @@ TEST_F(EditorTest, CopyPicturePutsTheViewOnTheClipboard)
     ASSERT_TRUE(image.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
     EXPECT_EQ(image.size(), view->DeviceSize());
     EXPECT_GT(IntermediateGreys(image), 0);
+    ASSERT_TRUE(data->hasFormat(QStringLiteral("image/svg+xml")));
+    const QByteArray svg = data->data(QStringLiteral("image/svg+xml"));
+    EXPECT_TRUE(svg.contains("<svg")) << svg.left(200).toStdString();
+    EXPECT_TRUE(svg.contains("<path"));
+
+    // A fractal of too many lines for an SVG goes as PNG only, and the status bar says so.
+    view->m_nIterations = 25;
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    ASSERT_NE(QGuiApplication::clipboard()->mimeData(), nullptr);
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/png")));
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/svg+xml")));
+    EXPECT_TRUE(Pane0().contains(QStringLiteral("picture only")));
+    view->m_nIterations = 7;
     // The window's own picture is unchanged and needs no redraw for the copy.
     EXPECT_FALSE(PaintRegenerates());
 }
@@ -96,6 +109,7 @@ TEST_F(EditorTest, CopyPictureOffersItsTypesToOtherPrograms)
     ASSERT_TRUE(gui_test::WaitFor([&]() { return xclip.state() == QProcess::NotRunning; }, 5000));
     const QString targets = QString::fromUtf8(xclip.readAllStandardOutput());
     EXPECT_TRUE(targets.contains(QStringLiteral("image/png"))) << targets.toStdString();
+    EXPECT_TRUE(targets.contains(QStringLiteral("image/svg+xml"))) << targets.toStdString();
 }
 
 }  // namespace
