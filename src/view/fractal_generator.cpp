@@ -13,7 +13,8 @@
 
 namespace {
 
-// Segments shorter than this many pixels are not tested for lying off the canvas.
+// Segments shorter than this many pixels along both x and y are not tested for lying off the
+// canvas.
 constexpr int64_t CULL_MIN_PIXELS = 32;
 
 bool IsFinite(PointF p)
@@ -292,13 +293,12 @@ inline bool CFractalRenderer::LongerThanDetail(POINT p) const
     return ax + ay >= m_nDetail;
 }
 
-// The off-canvas test's length gate of GenerateScreenSegment (a length of at least
-// CULL_MIN_PIXELS, rounded down, or beyond the distance table |dx| + |dy|), for DrawSegment.
+// Only segments of some length, at least CULL_MIN_PIXELS along x or y, are tested for lying
+// off the canvas: the many short ones near the leaves hold few points each, and lie near the
+// canvas when their parent was not skipped.
 inline bool CFractalRenderer::LongEnoughToCull(POINT p) const
 {
-    const int64_t ax = PixelSpan(p.x, m_ptLast.x);
-    const int64_t ay = PixelSpan(p.y, m_ptLast.y);
-    return ax >= CULL_MIN_PIXELS || ay >= CULL_MIN_PIXELS || ax * ax + ay * ay >= CULL_MIN_PIXELS * CULL_MIN_PIXELS;
+    return PixelSpan(p.x, m_ptLast.x) >= CULL_MIN_PIXELS || PixelSpan(p.y, m_ptLast.y) >= CULL_MIN_PIXELS;
 }
 
 template <bool Fill, bool Progress>
@@ -341,7 +341,7 @@ inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flag
     }
 
     if (depth != 0 && LongerThanDetail(p)) {
-        if (!LongEnoughToCull(p) || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end, depth))
+        if ((m_bLastInside && inside) || !m_bCulling || !LongEnoughToCull(p) || !SubtreeOffCanvas(start, end, depth)) [[likely]]
             return DrawSubdivided<Fill, TimeLimit, Progress>(start, end, flags, depth);
         if constexpr (TimeLimit) {
             if (!CountForTimeLimit())
@@ -442,9 +442,8 @@ inline bool CFractalRenderer::GenerateScreenSegment(PointF start, PointF end, ui
             // A subtree whose whole fractal lies off the canvas becomes a move to its end: its
             // lines would draw no pixel, and in fill mode the polygon changes only inside the
             // subtree's own region, off the canvas, so the even-odd fill on it stays the same.
-            // Only segments of some length are tested: the many short ones near the leaves
-            // hold few points each, and lie near the canvas when their parent was not skipped.
-            if (dist < CULL_MIN_PIXELS || !m_bCulling || (m_bLastInside && inside) || !SubtreeOffCanvas(start, end, depth))
+            // A segment with both ends on the canvas is never tested, nor a short one.
+            if ((m_bLastInside && inside) || !m_bCulling || !LongEnoughToCull(p) || !SubtreeOffCanvas(start, end, depth)) [[likely]]
                 return SubdivideSegment<false>(start, end, flags, depth);
             return CountForTimeLimit() && EmitScreen(end, p, inside, EMIT_MOVE, depth);
         }

@@ -153,8 +153,10 @@ private:
     // The screen generation without a point sink, compiled once per mode so that the mode
     // tests leave the per-point path: fill or line mode, time budget or none, export progress
     // tracked or not. The same points, in the same order, as GenerateScreenSegment.
+    // Always inline: the recursion then runs through DrawSubdivided, whose loop handles the
+    // leaves in place.
     template <bool Fill, bool TimeLimit, bool Progress>
-    bool DrawSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    [[gnu::always_inline]] bool DrawSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
     template <bool Fill, bool TimeLimit, bool Progress>
     bool DrawSubdivided(PointF start, PointF end, uint8_t flags, uint8_t depth);
     template <bool Fill, bool Progress>
