@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 
+#include "app/command_line_interrupt.h"
 #include "document/zarnix4_doc.h"
 #include "view/fractal_renderer.h"
 
@@ -266,13 +267,21 @@ bool IsHeadless(const CommandLineOptions& options)
 
 int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostream& err)
 {
+    // The text must really arrive: a full disk or a closed pipe is a failure.
+    auto written = [&out, &err](const char* what) {
+        out.flush();
+        if (out)
+            return 0;
+        err << "zarnix4: cannot write the " << what << "\n";
+        return 1;
+    };
     if (options.help) {
         out << UsageText();
-        return 0;
+        return written("help text");
     }
     if (options.version) {
         out << "Zarnix " ZARNIX_VERSION "\n";
-        return 0;
+        return written("version");
     }
     if (!options.exportPath.empty())
         return RunExportCommand(options, err);
@@ -289,7 +298,12 @@ int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostre
         err << "zarnix4: cannot open '" << options.file << "': " << error << "\n";
         return 1;
     }
+    CommandLineInterrupt interrupt;
     if (!doc.Save(options.saveAs, view.get(), error)) {
+        if (CommandLineInterrupt::Interrupted()) {
+            err << "zarnix4: saving '" << options.saveAs << "' interrupted; the file was not written\n";
+            return CommandLineInterrupt::ExitStatus();
+        }
         err << "zarnix4: cannot write '" << options.saveAs << "': " << error << "\n";
         return 1;
     }

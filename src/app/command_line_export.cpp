@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <memory>
 #include <ostream>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/command_line_interrupt.h"
 #include "document/zarnix4_doc.h"
 #include "export/export_sequence.h"
 #include "export/export_settings.h"
@@ -24,33 +24,6 @@
 
 namespace {
 
-// Exit status of a run stopped by Ctrl+C, as shells report a death by SIGINT.
-constexpr int kInterruptedStatus = 130;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// Ctrl+C asks the export to stop instead of killing the process, so that the unfinished file
-// is removed. The previous handler comes back when the export is over.
-class InterruptScope {
-public:
-    InterruptScope()
-    {
-        g_interrupted = 0;
-        m_previous = std::signal(SIGINT, OnInterrupt);
-    }
-    ~InterruptScope() { std::signal(SIGINT, m_previous == SIG_ERR ? SIG_DFL : m_previous); }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    void (*m_previous)(int) = SIG_DFL;
-};
-
 bool StderrIsTerminal()
 {
 #ifdef ZARNIX_HAVE_ISATTY
@@ -60,7 +33,7 @@ bool StderrIsTerminal()
 #endif
 }
 
-// Answers Ctrl+C, and on a terminal shows a progress line, updated in place, once the export
+// Answers Ctrl+C (and SIGTERM, SIGHUP), and on a terminal shows a progress line, updated in place, once the export
 // has run for a second.
 class CommandLineProgress : public CExportProgress {
 public:
@@ -71,7 +44,7 @@ public:
 
     bool Continue(double fraction) override
     {
-        if (g_interrupted)
+        if (CommandLineInterrupt::Interrupted())
             return false;
         if (!m_showLine)
             return true;
@@ -221,17 +194,20 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
     const std::string target = CompleteExportFileName(out, type);
     ExportResult result;
     {
-        InterruptScope interrupt;
+        CommandLineInterrupt interrupt;
         CommandLineProgress progress(err, StderrIsTerminal(), target);
         result = RunExport(*renderer, document.m_pattern, type, out, settings, &progress, &error);
         progress.Finish();
     }
+    // A signal that came while the file was being finished stops it just the same.
+    if (result == ExportResult::Failed && CommandLineInterrupt::Interrupted())
+        result = ExportResult::Cancelled;
     switch (result) {
     case ExportResult::Exported:
         return 0;
     case ExportResult::Cancelled:
         err << "zarnix4: export to '" << target << "' interrupted; no file was written\n";
-        return kInterruptedStatus;
+        return CommandLineInterrupt::ExitStatus();
     case ExportResult::Failed:
         break;
     }

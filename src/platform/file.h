@@ -3,18 +3,40 @@
 // abandoned write therefore never leaves a partial file, and never damages an older one.
 #pragma once
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Reads a whole file. On failure `error` says why (in words, without the file name).
+// Documents are a few kilobytes; a file larger than this is refused from its size alone.
+constexpr size_t kMaxDocumentFileSize = size_t{256} << 20;
+
+// Reads a whole regular file of at most kMaxDocumentFileSize bytes. A folder, FIFO, device or
+// socket is refused without reading (and without waiting for a writer), as is a larger file.
+// On failure `error` says why (in words, without the file name).
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// The name a write to `path` replaces: a symbolic link (or a chain of them) is followed to the
+// name it points to, which need not exist yet, so the link itself stays a link. False with
+// `error` for a loop of links.
+bool ResolveWriteTarget(const std::string& path, std::string& resolved, std::string& error);
+// True when an existing `path` (after following links) may be replaced by a write: it is a
+// regular file that is not read-only (no write permission for anyone; root is refused too)
+// and that this process may write. A name that does not exist yet is fine. Nothing is
+// written or created either way.
+bool CheckWriteTarget(const std::string& path, std::string& error);
+
+// A flag, set by a signal handler, that stops every write in progress: a file being written
+// while it is set is abandoned instead of replacing its target. Null for none.
+void SetWriteInterruptFlag(const volatile std::sig_atomic_t* flag);
 
 // Writes `bytes` to `path` through a temporary file and a rename.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
 
-// A buffered output file with the atomic replace described above.
+// A buffered output file with the atomic replace described above. A target with other hard
+// links is written in place once the complete new content is on the disk, so that every
+// name of the file shows the new content; a symbolic link is written through.
 class CFile {
 public:
     CFile() = default;
@@ -22,7 +44,8 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // Creates the temporary file in the target's folder. False when that is not possible.
+    // Checks the target (CheckWriteTarget) and creates the temporary file beside the file
+    // the name finally points to. False, with nothing created, when either is not possible.
     bool Open(const std::string& path);
     bool IsOpen() const { return m_file != nullptr; }
 
@@ -45,8 +68,12 @@ public:
 private:
     void Flush();
 
+    bool ReplaceTarget();
+    bool OverwriteInPlace();
+
     std::FILE* m_file = nullptr;
     std::string m_path;
+    std::string m_targetPath;  // m_path with its symbolic links followed
     std::string m_tempPath;
     std::vector<char> m_buffer;
     size_t m_used = 0;

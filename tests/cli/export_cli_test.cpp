@@ -204,35 +204,55 @@ TEST_F(ExportCliTest, InterruptStopsTheExportAndRemovesThePartialFile)
     WriteBytes(folder.File("big.zarnix"), "ZARNIX4\r\n4\r\n-100 0\r\n-30 40\r\n0 -30\r\n30 40\r\n100 0\r\n"
                                           "0\r\n1\r\n2\r\n0\r\nIterations: 14\r\nPattern: 1\r\nFractal: 1\r\n"
                                           "Fill: 0\r\nOrigin: 0 0\r\nScale: 1\r\n");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (chdir(folder.Path().c_str()) != 0)
-            _exit(99);
-        const std::string errFile = errPath;
-        if (!freopen(errFile.c_str(), "w", stderr))
-            _exit(98);
-        execl(ZARNIX_EXECUTABLE, ZARNIX_EXECUTABLE, "big.zarnix", "--export", "big.ai", static_cast<char*>(nullptr));
-        _exit(97);
+    // Ctrl+C, and the signals of a shutdown and of a closed terminal, alike; an older export
+    // of the same name stays as it was.
+    WriteBytes(folder.File("big.ai"), "the previous export");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (chdir(folder.Path().c_str()) != 0)
+                _exit(99);
+            const std::string errFile = errPath;
+            if (!freopen(errFile.c_str(), "w", stderr))
+                _exit(98);
+            execl(ZARNIX_EXECUTABLE, ZARNIX_EXECUTABLE, "big.zarnix", "--export", "big.ai", static_cast<char*>(nullptr));
+            _exit(97);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(child, signal);
+        int raw = 0;
+        pid_t done = 0;
+        for (int i = 0; i < 100 && done == 0; ++i) {  // up to 10 s
+            done = waitpid(child, &raw, WNOHANG);
+            if (done == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (done == 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &raw, 0);
+            FAIL() << "the export did not stop on the signal";
+        }
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal instead of stopping";
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
+        EXPECT_NE(ReadBytes(errPath).find("interrupted"), std::string::npos) << ReadBytes(errPath);
+        EXPECT_EQ(FilesBesidesDocuments(), std::vector<std::string>{"big.ai"});
+        EXPECT_EQ(ReadBytes(folder.File("big.ai")), "the previous export");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kill(child, SIGINT);
-    int raw = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 100 && done == 0; ++i) {  // up to 10 s
-        done = waitpid(child, &raw, WNOHANG);
-        if (done == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+TEST_F(ExportCliTest, HelpAndVersionToAFullDeviceFail)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    for (const char* option : {"--help", "--version"}) {
+        const std::string command = Quote(ZARNIX_EXECUTABLE) + " " + option + " >/dev/full 2>" + Quote(errPath);
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_NE(WEXITSTATUS(raw), 0) << option;
+        EXPECT_NE(ReadBytes(errPath).find("cannot write"), std::string::npos) << ReadBytes(errPath);
     }
-    if (done == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &raw, 0);
-        FAIL() << "the export did not stop on Ctrl+C";
-    }
-    ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal instead of stopping";
-    EXPECT_EQ(WEXITSTATUS(raw), 130);
-    EXPECT_NE(ReadBytes(errPath).find("interrupted"), std::string::npos) << ReadBytes(errPath);
-    EXPECT_TRUE(FilesBesidesDocuments().empty());
 }
 
 }  // namespace
