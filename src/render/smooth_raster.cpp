@@ -130,11 +130,22 @@ bool CSmoothRaster::Reset(int32_t width, int32_t height)
     }
     m_width = width;
     m_height = height;
+    m_outOfMemory = false;
     m_lineRowLo = 0;
     m_lineRowHi = -1;
     m_fillRowLo = 0;
     m_fillRowHi = -1;
     return true;
+}
+
+void CSmoothRaster::Release()
+{
+    std::vector<uint8_t>().swap(m_lines);
+    std::vector<uint16_t>().swap(m_position);
+    std::vector<float>().swap(m_fill);
+    m_width = m_height = 0;
+    m_lineRowLo = m_fillRowLo = 0;
+    m_lineRowHi = m_fillRowHi = -1;
 }
 
 void CSmoothRaster::SetLineWidth(float width)
@@ -376,6 +387,7 @@ void CSmoothRaster::FillEdge(double x0, double y0, double x1, double y1)
         try {
             m_fill.assign(static_cast<size_t>(m_width + 2) * static_cast<size_t>(m_height), 0.0f);
         } catch (const std::bad_alloc&) {
+            m_outOfMemory = true;
             return;
         }
     }

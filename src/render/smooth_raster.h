@@ -22,6 +22,10 @@ public:
     // Sizes the masks for a picture of width x height and clears them. False (and nothing
     // allocated) when the size is not positive or too large to hold.
     bool Reset(int32_t width, int32_t height);
+    // Gives the memory of all buffers back (after a large picture).
+    void Release();
+    // True when a buffer could not be allocated since the last Reset (a fill left undrawn).
+    bool OutOfMemory() const { return m_outOfMemory; }
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
 
@@ -70,6 +74,7 @@ private:
     int32_t m_height = 0;
     float m_halfWidth = 0.5f;
     bool m_recordPosition = false;
+    bool m_outOfMemory = false;
     std::vector<uint8_t> m_lines;      // line coverage, 0..255
     std::vector<uint16_t> m_position;  // 0..65535 along the path, where recorded
     std::vector<float> m_fill;         // signed areas, m_width + 2 a row

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr RgbColor kSquareLine{207, 223, 207};
+constexpr int64_t kKeptPixels = int64_t{3840} * 2160;
 constexpr RgbColor kWhite{255, 255, 255};
 // The construction line colours and dash patterns by pen, as the canvas draws them: plain,
 // reverse, mirror, reverse and mirror, hidden; a static knee is drawn in the line colour.
@@ -171,7 +172,7 @@ bool DrawSmoothScene(CFractalRenderer& renderer, const CPattern& pattern, const 
     thread_local CSmoothRaster raster;
     raster.SetRecordPosition(false);
     if (!raster.Reset(width, height))
-        return fail("The picture is too large to draw");
+        return fail(width > 0 && height > 0 ? "The picture is too large to draw" : "The picture has no size");
     CSmoothRaster::Clear(*image, width, height, style.background, style.transparent ? 0 : 255);
 
     const int n = pattern.m_count;
@@ -186,7 +187,10 @@ bool DrawSmoothScene(CFractalRenderer& renderer, const CPattern& pattern, const 
         raster.SetLineWidth(std::isfinite(style.lineWidth) ? widthPx : 1.0f);
         if (style.gradient) {
             raster.SetRecordPosition(true);
-            raster.Reset(width, height);
+            if (!raster.Reset(width, height)) {
+                raster.SetRecordPosition(false);
+                return fail("Not enough memory to draw the picture");
+            }
         }
         SceneSink sink(raster, fill, n, renderer.m_nIterations & 0xFF);
         if (fill)
@@ -219,7 +223,13 @@ bool DrawSmoothScene(CFractalRenderer& renderer, const CPattern& pattern, const 
         raster.SetRecordPosition(false);
     }
     renderer.m_bRedraw = 0;
+    const bool outOfMemory = raster.OutOfMemory();
+    // The buffers of a picture larger than a big screen are not kept for the next one.
+    if (static_cast<int64_t>(width) * height > kKeptPixels)
+        raster.Release();
     if (cancelled)
         return fail("The drawing was cancelled");
+    if (outOfMemory)
+        return fail("Not enough memory to draw the picture");
     return true;
 }
