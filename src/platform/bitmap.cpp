@@ -29,14 +29,27 @@ bool CBitmap::Create(int32_t width, int32_t height)
         Delete();
         return false;
     }
+    m_bits = m_pixels.data();
     m_width = width;
     m_height = height;
+    return true;
+}
+
+bool CBitmap::AttachRows(CBitmap& whole, int32_t firstRow, int32_t rows)
+{
+    Delete();
+    if (&whole == this || whole.IsEmpty() || firstRow < 0 || rows <= 0 || firstRow > whole.m_height - rows)
+        return false;
+    m_bits = whole.Row(firstRow);
+    m_width = whole.m_width;
+    m_height = rows;
     return true;
 }
 
 void CBitmap::Delete()
 {
     std::vector<uint32_t>().swap(m_pixels);
+    m_bits = nullptr;
     m_width = 0;
     m_height = 0;
 }

@@ -128,7 +128,8 @@ void CFractalRenderer::DrawScene(const CPattern& pattern)
             m_dc.SelectBrush(GrayBrush());
         }
         m_dc.SelectPen(m_pens[kPenFractal]);
-        Generate(pattern, pattern.m_kneeFlags);
+        if (m_bFill || !DrawFractalInBands(pattern))
+            Generate(pattern, pattern.m_kneeFlags);
         if (m_bFill) {
             CloseFill(pattern);
             if (m_pPolygon != nullptr && m_nPolygonCount > 0)

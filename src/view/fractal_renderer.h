@@ -122,6 +122,11 @@ public:
     // Complete after a scene without the fractal.
     DrawOutcome m_drawOutcome = DrawOutcome::Complete;
 
+    // Threads that a large picture drawn without the time budget (a bitmap export) is drawn
+    // with in line mode: 0 takes the environment variable ZARNIX_THREADS, else one per core
+    // (at most 8); 1 draws on the calling thread alone. The picture is the same either way.
+    int32_t m_nThreads = 0;
+
     // Progress and cancellation of an export (null outside exports). m_bCancelled is set when
     // the progress object asked to stop; the generation then ends as after a time stop.
     CExportProgress* m_pProgress = nullptr;
@@ -138,6 +143,14 @@ protected:
     bool CheckProgress();
 
 private:
+    // Draws the fractal in line mode in horizontal bands of the bitmap, on several threads;
+    // false (and nothing drawn) when the picture is not drawn that way. See
+    // fractal_renderer_bands.cpp.
+    bool DrawFractalInBands(const CPattern& pattern);
+    // Draws the fractal into `rows` rows of `whole` from `firstRow` on, as this renderer's
+    // band of a picture drawn by `whole`'s renderer: Generate's answer.
+    bool DrawBand(const CFractalRenderer& whole, const CPattern& pattern, int32_t firstRow, int32_t rows);
+
     // A child step as a scaled rotation of the parent vector (end - start):
     // child = start + (c * dx - s * dy, s * dx + c * dy), with s negated for a mirrored copy.
     // Filled by Generate from m_childSteps; the same placement as ComputeChildPoint without

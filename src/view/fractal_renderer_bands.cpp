@@ -1,0 +1,204 @@
+// A large picture in line mode drawn on several threads. Each thread draws whole horizontal
+// bands of the bitmap: it runs the generator with the band as its canvas, which skips every
+// subtree whose fractal lies off the band, and the line stepper clips each line to the band
+// exactly, so a band receives precisely the pixels the whole picture has there. Lines in one
+// colour on the background look the same whatever order they are drawn in, and the bands share
+// no pixel, so the picture is the same as one drawn on a single thread. The pattern overlay is
+// drawn before, on the calling thread, as always.
+//
+// Only the calling thread talks to the export's progress object: it reports the share of bands
+// done and passes a cancellation on to the other threads, which look at a shared flag every
+// few thousand points.
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "view/fractal_renderer.h"
+
+namespace {
+
+constexpr int32_t kMinBandRows = 64;
+constexpr int kBandsPerThread = 4;
+constexpr int kMaxThreads = 64;
+
+int ThreadCount(int32_t setting)
+{
+    if (setting > 0)
+        return std::min<int32_t>(setting, kMaxThreads);
+    if (const char* text = std::getenv("ZARNIX_THREADS")) {
+        int value = 0;
+        const char* end = text + std::strlen(text);
+        const auto [stop, error] = std::from_chars(text, end, value);
+        if (error == std::errc() && stop == end && value >= 1)
+            return std::min(value, kMaxThreads);
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, 8u));
+}
+
+// The progress object of the other threads' bands: it only passes on a stop.
+class FollowerProgress final : public CExportProgress {
+public:
+    explicit FollowerProgress(const std::atomic<bool>& stop) : m_stop(stop) {}
+    bool Continue(double) override { return !m_stop.load(std::memory_order_relaxed); }
+
+private:
+    const std::atomic<bool>& m_stop;
+};
+
+// The progress object of the calling thread's bands: the export's fraction is the share of
+// bands done plus the current band's own fraction, never going back.
+class LeaderProgress final : public CExportProgress {
+public:
+    LeaderProgress(CExportProgress* outer, std::atomic<bool>& stop, const std::atomic<int>& done, int bands)
+        : m_outer(outer), m_stop(stop), m_done(done), m_bands(bands)
+    {
+    }
+    bool Continue(double fraction) override { return Report(fraction); }
+    // `fraction` of the band in hand, on top of the bands done.
+    bool Report(double fraction)
+    {
+        if (m_stop.load(std::memory_order_relaxed))
+            return false;
+        const double overall = (m_done.load(std::memory_order_relaxed) + fraction) / m_bands;
+        m_last = std::max(m_last, std::min(overall, 1.0));
+        if (m_outer != nullptr && !m_outer->Continue(m_last)) {
+            m_cancelled = true;
+            m_stop.store(true, std::memory_order_relaxed);
+            return false;
+        }
+        return true;
+    }
+    bool Cancelled() const { return m_cancelled; }
+
+private:
+    CExportProgress* m_outer;
+    std::atomic<bool>& m_stop;
+    const std::atomic<int>& m_done;
+    int m_bands;
+    double m_last = 0.0;
+    bool m_cancelled = false;
+};
+
+}  // namespace
+
+bool CFractalRenderer::DrawBand(const CFractalRenderer& whole, const CPattern& pattern, int32_t firstRow, int32_t rows)
+{
+    // The band's canvas: the same view, shifted up by firstRow pixels (an integer shift, so
+    // every point lands on the same pixel of the whole bitmap).
+    m_transform = whole.m_transform;
+    m_transform.m_center.y = whole.m_transform.m_center.y - firstRow;
+    m_nWidth = whole.m_nWidth;
+    m_nHeight = rows;
+    m_rcClient = RECT{0, 0, m_nWidth, rows};
+    m_nIterations = whole.m_nIterations;
+    m_nDetail = whole.m_nDetail;
+    m_nDrawLimit = whole.m_nDrawLimit;
+    m_bTimeLimit = 0;
+    m_bFill = 0;
+    m_bIllustrator = 0;
+    m_bCullOffCanvas = whole.m_bCullOffCanvas;
+    m_bModeCompiled = whole.m_bModeCompiled;
+    m_nSegments = whole.m_nSegments;
+    m_pens[5] = whole.m_pens[5];
+    m_nRecreateBitmap = 0;
+    m_bitmap.AttachRows(const_cast<CBitmap&>(whole.m_bitmap), firstRow, rows);
+    BeginDraw();
+    m_dc.SelectPen(m_pens[5]);
+    const bool complete = Generate(pattern, pattern.m_kneeFlags);
+    EndDraw();
+    m_bitmap.Delete();
+    return complete;
+}
+
+bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
+{
+    // Bitmap exports only: no time budget (a screen paint's stop would differ), no point sink,
+    // a bitmap that is exactly the canvas, and enough rows for the bands.
+    if (m_bTimeLimit || m_bFill || m_bIllustrator || m_pScreenSink != nullptr || m_dc.Bitmap() != &m_bitmap ||
+        m_bitmap.Width() != m_nWidth || m_bitmap.Height() != m_nHeight)
+        return false;
+    const int threads = std::min(ThreadCount(m_nThreads), m_nHeight / (2 * kMinBandRows));
+    if (threads < 2)
+        return false;
+    const int bands = std::min(threads * kBandsPerThread, m_nHeight / kMinBandRows);
+
+    // A renderer per thread, made here so that a failure to get one leaves the single thread.
+    std::vector<std::unique_ptr<CFractalRenderer>> renderers;
+    try {
+        for (int t = 0; t < threads; ++t)
+            renderers.push_back(std::make_unique<CFractalRenderer>());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    std::atomic<int> next{0};
+    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> stoppedEarly{false};  // a band's generation ended without being asked to
+    std::atomic<int> running{threads - 1};
+    LeaderProgress leader(m_pProgress, stop, done, bands);
+    FollowerProgress follower(stop);
+
+    auto work = [&](CFractalRenderer& band, CExportProgress& progress) {
+        band.m_pProgress = &progress;
+        for (;;) {
+            const int b = next.fetch_add(1, std::memory_order_relaxed);
+            if (b >= bands || stop.load(std::memory_order_relaxed))
+                break;
+            const int32_t first = static_cast<int32_t>(static_cast<int64_t>(m_nHeight) * b / bands);
+            const int32_t last = static_cast<int32_t>(static_cast<int64_t>(m_nHeight) * (b + 1) / bands);
+            if (!band.DrawBand(*this, pattern, first, last - first)) {
+                if (!band.m_bCancelled)
+                    stoppedEarly.store(true, std::memory_order_relaxed);
+                stop.store(true, std::memory_order_relaxed);
+                break;
+            }
+            done.fetch_add(1, std::memory_order_relaxed);
+        }
+        band.m_pProgress = nullptr;
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (int t = 1; t < threads; ++t) {
+            try {
+                workers.emplace_back([&, t] {
+                    work(*renderers[static_cast<size_t>(t)], follower);
+                    running.fetch_sub(1, std::memory_order_release);
+                });
+            } catch (const std::system_error&) {
+                running.fetch_sub(1, std::memory_order_release);  // fewer threads, same bands
+            }
+        }
+        work(*renderers[0], leader);
+        // The bands still being drawn: the progress object keeps hearing from this thread.
+        while (running.load(std::memory_order_acquire) > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            leader.Report(0.0);
+        }
+    }  // joins the workers
+
+    if (leader.Cancelled()) {
+        m_bCancelled = true;
+        m_drawOutcome = DrawOutcome::Complete;
+        return true;
+    }
+    if (stoppedEarly.load()) {
+        // A generation that ends early (a point beyond the float range) ends the single
+        // thread's path there; the bands cannot know where, so the picture is drawn again.
+        const int32_t threadsSetting = m_nThreads;
+        m_nThreads = 1;
+        DrawScene(pattern);
+        m_nThreads = threadsSetting;
+        return true;
+    }
+    m_drawOutcome = DrawOutcome::Complete;
+    return true;
+}
