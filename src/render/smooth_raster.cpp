@@ -205,10 +205,13 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
     const float uy = static_cast<float>(ddy * inverse);
     const float ax = std::fabs(ux);
     const float ay = std::fabs(uy);
-    // Half sizes of the covered rectangle along and across the segment (square ends), and of
-    // the region where a pixel centre sees any of it.
+    // Half sizes of the covered rectangle along and across the segment, and of the region
+    // where a pixel centre sees any of it. Wide lines end flat at the end points, which get
+    // a disc of the line's width each: round ends and round joints.
     const float h = m_halfWidth;
-    const float along = static_cast<float>(length * 0.5) + h;
+    StampDisc(x0, y0, position);
+    StampDisc(x1, y1, position);
+    const float along = static_cast<float>(length * 0.5);
     const float reachA = along + 0.5f;
     const float reachC = h + 0.5f;
     const double cx = (x0 + x1) * 0.5;
@@ -349,6 +352,38 @@ void CSmoothRaster::ThinColumns(int32_t first, int32_t last, float vStart, float
                 lines[index] = static_cast<uint8_t>(value > 255 ? 255 : value);
                 if (positions != nullptr)
                     positions[index] = pos;
+            }
+        }
+    }
+}
+
+// A disc of the line's width around (x, y), its edge pixels at the part of them it covers
+// (as far as the distance of their centres tells).
+void CSmoothRaster::StampDisc(double x, double y, float position)
+{
+    const float h = m_halfWidth;
+    const double reach = h + 0.5;
+    const int32_t rowFirst = std::max(0, CeilToInt(y - reach - 0.5));
+    const int32_t rowLast = std::min(m_height - 1, FloorToInt(y + reach - 0.5));
+    const int32_t colFirst = std::max(0, CeilToInt(x - reach - 0.5));
+    const int32_t colLast = std::min(m_width - 1, FloorToInt(x + reach - 0.5));
+    if (rowFirst > rowLast || colFirst > colLast)
+        return;
+    TouchRows(rowFirst, rowLast);
+    const float p = position > 0.0f ? (position < 1.0f ? position : 1.0f) : 0.0f;
+    const uint16_t pos = static_cast<uint16_t>(p * 65535.0f + 0.5f);
+    const bool record = m_recordPosition && !m_position.empty();
+    for (int32_t row = rowFirst; row <= rowLast; ++row) {
+        const float dy = static_cast<float>(row + 0.5 - y);
+        uint8_t* line = m_lines.data() + static_cast<size_t>(row) * m_width;
+        for (int32_t col = colFirst; col <= colLast; ++col) {
+            const float dx = static_cast<float>(col + 0.5 - x);
+            const float coverage = std::clamp(h + 0.5f - std::sqrt(dx * dx + dy * dy), 0.0f, 1.0f);
+            const int v = static_cast<int>(coverage * 255.0f + 0.5f);
+            if (v > line[col]) {
+                line[col] = static_cast<uint8_t>(v);
+                if (record)
+                    m_position[static_cast<size_t>(row) * m_width + col] = pos;
             }
         }
     }

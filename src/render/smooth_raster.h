@@ -1,11 +1,11 @@
 // The antialiased raster device: coverage masks the size of the picture, filled with the exact
 // area a shape covers of every pixel, and composited onto an RGBA image in linear light.
 //
-// Lines go into the line mask. A segment covers a rectangle of the line's width around it,
-// extended by half the width beyond both ends, so that two segments meeting at any angle
-// leave no gap; every pixel keeps the largest coverage any segment gave it, so a joint is
-// neither lighter nor darker than the line on either side, and a polyline cut into many short
-// segments looks exactly like one long segment.
+// Lines go into the line mask. A segment covers a rectangle of the line's width around it
+// with round ends (a thin line: extended by half the width), so that two segments meeting at
+// any angle leave no gap; every pixel keeps the largest coverage any segment gave it, so a
+// joint is neither lighter nor darker than the line on either side, and a polyline cut into
+// many short segments looks exactly like one long segment.
 //
 // Fills go into an accumulation buffer of signed areas (each edge adds the area between it
 // and the pixel row's right end), summed along the row afterwards and folded by the even-odd
@@ -65,6 +65,7 @@ public:
 private:
     void FillLine(float x0, float y0, float x1, float y1);
     void StrokeThin(double x0, double y0, double x1, double y1, float position);
+    void StampDisc(double x, double y, float position);
     template <bool Steep>
     void ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,
                      uint16_t* positions);

@@ -87,16 +87,18 @@ TEST(SmoothRasterTest, JointsAreSeamless)
             worst = std::max(worst, std::abs(whole.LineCoverage(x, y) - pieces.LineCoverage(x, y)));
     EXPECT_LE(worst, 2);
 
-    // At a sharp turn the outer corner is filled: the pixels around the turning point are
-    // covered as fully as the line itself.
+    // At a sharp turn of a wide line the outer corner is rounded, not left open: the pixels
+    // around the turning point are covered as fully as the line itself, and the pixel beyond
+    // it on the outer side nearly so.
     CSmoothRaster corner;
     ASSERT_TRUE(corner.Reset(40, 40));
     corner.SetLineWidth(4.0f);
     corner.StrokeSegment(5.0, 20.0, 20.0, 20.0, 0.0f);
     corner.StrokeSegment(20.0, 20.0, 8.0, 8.0, 0.0f);
-    for (int y = 18; y < 22; ++y)
-        for (int x = 18; x < 22; ++x)
+    for (int y = 19; y < 21; ++y)
+        for (int x = 19; x < 21; ++x)
             EXPECT_EQ(corner.LineCoverage(x, y), 255) << x << "," << y;
+    EXPECT_GT(corner.LineCoverage(21, 20), 200);
 }
 
 TEST(SmoothRasterTest, FillFollowsTheEvenOddRule)
