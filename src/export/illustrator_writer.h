@@ -16,7 +16,7 @@ class CPattern;
 class CIllustratorWriter : public IPathSink {
 public:
     // WritePathPoint; false once the file failed to take a write.
-    bool PathPoint(PointF p, uint8_t kind) override
+    bool PathPoint(PointF p, uint8_t kind, uint8_t /*depth*/) override
     {
         WritePathPoint(&p, kind);
         return !m_aiFile.Failed();

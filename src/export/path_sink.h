@@ -19,8 +19,12 @@ constexpr uint8_t EMIT_START = 3;  // the first point of the path
 class IPathSink {
 public:
     virtual ~IPathSink() = default;
-    // One point of the path. Answering false stops the walk (a write error, for example).
-    virtual bool PathPoint(PointF p, uint8_t kind) = 0;
+    // One point of the path. `depth` is the generator's depth left at the point's segment
+    // (the iterations at the start point, 0 at a leaf of full depth and at the points that
+    // close fill mode's polygon), so that the segment ending here covers 1 / n^(iterations -
+    // depth) of the path, n being the segment count. Answering false stops the walk (a write
+    // error, for example).
+    virtual bool PathPoint(PointF p, uint8_t kind, uint8_t depth) = 0;
 };
 
 // Walks the fractal of `pattern` as `renderer` is set up (iterations, knee flags, progress

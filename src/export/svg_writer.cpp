@@ -13,8 +13,8 @@
 
 namespace {
 
-// Points of one stroked path element without a gradient: small enough for every reader's
-// attribute limits, large enough that the element overhead does not count.
+// Points of one stroked path element at most: small enough for every reader's attribute
+// limits, large enough that the element overhead does not count.
 constexpr uint64_t kPointsPerPath = 4096;
 // Pieces of a gradient along the path.
 constexpr uint64_t kGradientPieces = 256;
@@ -142,48 +142,70 @@ class CSvgPathSink : public IPathSink {
 public:
     struct Options {
         bool fill = false;          // one closed path: hidden knees are part of its outline
-        bool pieces = true;         // stroked pieces of `piecePoints` points each
-        uint64_t piecePoints = kPointsPerPath;
-        bool gradient = false;      // each piece in the colour of its place along the path
+        bool pieces = true;         // stroked elements of at most kPointsPerPath points
+        bool gradient = false;      // pieces in the colour of their place along the path
         RgbColor from{};
         RgbColor to{};
-        uint64_t totalPoints = 1;   // for the gradient's position
+        int segments = 1;           // the pattern's, and the walk's depth at its baseline:
+        int topDepth = 0;           // they give each segment's share of the path
         std::string attributes;     // of every path element
     };
 
     CSvgPathSink(CSvgOutput& out, const CNumberFormat& format, const Options& options)
         : m_out(out), m_text(out.Text()), m_format(format), m_options(options)
     {
+        double share = 1.0;
+        for (int d = options.topDepth; d >= 0; --d) {
+            if (d < 256)
+                m_share[d] = share;
+            share /= std::max(options.segments, 1);
+        }
     }
 
-    bool PathPoint(PointF p, uint8_t kind) override
+    bool PathPoint(PointF p, uint8_t kind, uint8_t depth) override
     {
         if (m_stopped)
             return false;
         if (kind == EMIT_START || !m_started) {
-            BeginElement();
-            m_text += 'M';
-            AppendPoint(p);
-            if (!m_started)
-                m_first = p;
-            m_started = true;
-        } else if (kind == EMIT_MOVE && !m_options.fill) {
-            m_text += " M";
-            AppendPoint(p);
-        } else {
-            if (m_options.pieces && m_inPiece >= m_options.piecePoints) {
-                // The next piece starts where this one ends.
+            // The pen goes there; an element opens with the first line, in that line's piece.
+            if (m_open) {
                 EndElement();
-                BeginElement();
-                m_text += 'M';
-                AppendPoint(m_last);
+                m_open = false;
             }
-            m_text += ' ';
-            AppendPoint(p);
-            ++m_inPiece;
+            m_first = p;
+            m_started = true;
+        } else {
+            // The segment's place along the path: its middle, in 256 pieces.
+            int piece = m_piece;
+            if (m_options.gradient) {
+                const double before = m_along;
+                if (!m_closing)
+                    m_along = std::min(1.0, m_along + m_share[depth]);
+                piece = std::min(static_cast<int>(kGradientPieces) - 1,
+                                 static_cast<int>((before + m_along) * 0.5 * static_cast<double>(kGradientPieces)));
+            }
+            if (kind == EMIT_MOVE && !m_options.fill) {
+                if (m_open) {
+                    m_text += " M";
+                    AppendPoint(p);
+                }
+            } else {
+                if (!m_open || (m_options.pieces && (piece != m_piece || m_inPiece >= kPointsPerPath))) {
+                    // The next piece starts where the pen is.
+                    if (m_open)
+                        EndElement();
+                    m_piece = piece;
+                    BeginElement();
+                    m_text += 'M';
+                    AppendPoint(m_last);
+                    m_open = true;
+                }
+                m_text += ' ';
+                AppendPoint(p);
+                ++m_inPiece;
+            }
         }
         m_last = p;
-        ++m_count;
         if (!m_out.Flush()) {
             m_stopped = true;
             return false;
@@ -191,11 +213,14 @@ public:
         return true;
     }
 
+    // The points that follow close fill mode's polygon: they keep the colour of the path's end.
+    void BeginClosing() { m_closing = true; }
+
     // Ends the last element; with `close`, the path goes back to its first point (a closed
     // subpath when it is one element, a last line when it is in pieces).
     void Finish(bool close)
     {
-        if (!m_started)
+        if (!m_open)
             return;
         if (close && !m_options.pieces) {
             m_text += " Z";
@@ -204,6 +229,7 @@ public:
             AppendPoint(m_first);
         }
         EndElement();
+        m_open = false;
     }
 
     bool Stopped() const { return m_stopped; }
@@ -214,11 +240,9 @@ private:
         m_text += "<path";
         m_text += m_options.attributes;
         if (m_options.gradient) {
-            // The colour of the piece's middle point.
-            const double middle = static_cast<double>(m_count) + static_cast<double>(m_options.piecePoints) / 2.0;
-            const double last = m_options.totalPoints > 1 ? static_cast<double>(m_options.totalPoints - 1) : 1.0;
+            const double middle = (m_piece + 0.5) / static_cast<double>(kGradientPieces);
             m_text += " stroke=\"";
-            m_text += FormatColor(Mix(m_options.from, m_options.to, std::clamp(middle / last, 0.0, 1.0)));
+            m_text += FormatColor(Mix(m_options.from, m_options.to, middle));
             m_text += '"';
         }
         m_text += " d=\"";
@@ -238,11 +262,15 @@ private:
     std::string& m_text;
     const CNumberFormat& m_format;
     Options m_options;
+    double m_share[256] = {};  // share of the path of a segment at each depth
+    double m_along = 0.0;      // share of the path done
+    int m_piece = 0;           // gradient piece of the current element
     PointF m_first{};
     PointF m_last{};
-    uint64_t m_count = 0;    // points so far
     uint64_t m_inPiece = 0;  // lines in the current element
     bool m_started = false;
+    bool m_open = false;  // a path element is open
+    bool m_closing = false;
     bool m_stopped = false;
 };
 
@@ -401,11 +429,8 @@ private:
         options.gradient = m_style.gradient;
         options.from = m_style.gradientFrom;
         options.to = m_style.gradientTo;
-        if (m_style.gradient) {
-            options.totalPoints = CountPathPoints(m_pattern, m_r.m_nIterations);
-            // Lines per piece: the points but the start, in kGradientPieces pieces.
-            options.piecePoints = std::max<uint64_t>(1, (options.totalPoints - 1 + kGradientPieces - 1) / kGradientPieces);
-        }
+        options.segments = m_pattern.m_count;
+        options.topDepth = m_r.m_nIterations & 0xFF;
 
         if (m_r.m_bFill) {
             CSvgPathSink::Options fill;
@@ -447,8 +472,10 @@ private:
             m_r.m_bCancelled = true;
         if (m_r.m_bCancelled || sink.Stopped())
             return false;
-        if (closeFill)
+        if (closeFill) {
+            sink.BeginClosing();
             WalkFillClosing(m_r, m_pattern, sink);
+        }
         if (sink.Stopped())
             return false;
         sink.Finish(closeFill);

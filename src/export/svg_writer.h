@@ -10,8 +10,9 @@
 // thousand points each, a hidden knee opening a new subpath (a gap); in fill mode it is one
 // path filled by the even-odd rule and closed along the canvas border as the screen closes it.
 // A gradient splits the stroke into 256 pieces along the path, each in the colour of its
-// middle, mixed in linear light from the two colours in proportion to the number of points
-// before it.
+// middle, mixed in linear light from the two colours in proportion to the part of the path
+// before it, as the antialiased picture colours it (every copy at one depth counts alike,
+// however many points it has).
 #pragma once
 
 #include <string>

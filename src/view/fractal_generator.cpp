@@ -100,7 +100,7 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
     // The first point.
     if (IsFinite(start)) {
         if (m_bIllustrator) {
-            if (!CheckProgress() || !EmitPathPoint(start, EMIT_START))
+            if (!CheckProgress() || !EmitPathPoint(start, EMIT_START, static_cast<uint8_t>(m_nTopDepth)))
                 return false;
         } else {
             const POINT p = m_transform.WorldToScreen(start);
@@ -407,12 +407,12 @@ bool CFractalRenderer::GenerateIllustratorSegment(PointF start, PointF end, uint
     if (flags & KNEE_HIDE) {
         if (!CheckProgress())
             return false;
-        return EmitPathPoint(end, EMIT_MOVE);
+        return EmitPathPoint(end, EMIT_MOVE, depth);
     }
     if ((flags & KNEE_STATIC) || depth == 0) {
         if (!CheckProgress())
             return false;
-        return EmitPathPoint(end, EMIT_LINE);
+        return EmitPathPoint(end, EMIT_LINE, depth);
     }
     return SubdivideSegment<true>(start, end, flags, depth);
 }
@@ -621,7 +621,7 @@ void CFractalRenderer::CloseFill(const CPattern& pattern)
 
     auto emit = [this](PointF point) {
         if (m_bIllustrator)
-            EmitPathPoint(point, EMIT_LINE);
+            EmitPathPoint(point, EMIT_LINE, 0);
         else
             EmitScreen(point, m_transform.WorldToScreen(point), false, EMIT_LINE | EMIT_CLOSING, 0);
     };

@@ -204,7 +204,10 @@ private:
     // the Draw Limit's time is spent. Always true without the time budget.
     bool CountForTimeLimit();
     // A point for the path sink; false when the sink stops the walk.
-    bool EmitPathPoint(PointF p, uint8_t kind) { return m_pPathSink == nullptr || m_pPathSink->PathPoint(p, kind); }
+    bool EmitPathPoint(PointF p, uint8_t kind, uint8_t depth)
+    {
+        return m_pPathSink == nullptr || m_pPathSink->PathPoint(p, kind, depth);
+    }
 
     ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
     // The detail test within the distance table: a length rounded down is at least the detail

@@ -123,7 +123,7 @@ TEST_F(IllustratorWriterTest, PathSinkWritesOnePointPerLine)
     ASSERT_TRUE(writer.m_aiFile.Open(path));
     const PointF a{-100.0f, 0.0f}, b{0.125f, -0.00004f}, c{12345.67f, -3.5f};
     writer.m_bFill = false;
-    EXPECT_TRUE(writer.PathPoint(a, EMIT_START));
+    EXPECT_TRUE(writer.PathPoint(a, EMIT_START, 0));
     writer.WritePathPoint(&b, EMIT_LINE);
     writer.WritePathPoint(&c, EMIT_MOVE);
     writer.WritePathPoint(&a, 2);  // no such kind: nothing

@@ -26,7 +26,7 @@ struct WalkPoint {
 
 class RecordingSink : public IPathSink {
 public:
-    bool PathPoint(PointF p, uint8_t kind) override
+    bool PathPoint(PointF p, uint8_t kind, uint8_t /*depth*/) override
     {
         points.push_back({p, kind});
         return limit == 0 || points.size() < limit;
@@ -220,6 +220,19 @@ TEST(SvgWriterTest, GradientRunsAlongThePathInPieces)
     // Half way in linear light, as the antialiased picture mixes: 188, not 128.
     EXPECT_NEAR(middle.r, 188, 3);
     EXPECT_GE(last.r, 250);
+
+    // The place along the path is the share of the path, not the count of points: a static
+    // first knee is one line but a quarter of the path, coloured at its middle, an eighth.
+    renderer->m_nIterations = 4;
+    const CPattern staticFirst =
+        MakePattern({{-100, 0}, {-50, 0}, {0, 40}, {50, 0}, {100, 0}}, {KNEE_STATIC, 0, 0, 0});
+    const std::vector<SvgPath> pieces = FractalPaths(Svg(*renderer, staticFirst, style));
+    ASSERT_FALSE(pieces.empty());
+    ASSERT_EQ(pieces[0].subpaths.size(), 1u);
+    EXPECT_EQ(pieces[0].subpaths[0].points.size(), 2u);
+    RgbColor trunk;
+    ASSERT_TRUE(ParseColor(pieces[0].attributes.at("stroke"), &trunk));
+    EXPECT_NEAR(trunk.r, 99, 4);  // an eighth of the way in linear light
 }
 
 TEST(SvgWriterTest, PrecisionFollowsTheScaleAndThePatternLayerIsOptional)
