@@ -53,6 +53,28 @@ void AppendFixed4(std::string& out, float value)
     out.append(end - 4, 4);
 }
 
+// "%.4f" of a float of magnitude below 10^14 at `out`, as AppendFixed4 writes it; returns the
+// end. At most 21 characters.
+char* Fixed4(char* out, float value)
+{
+    const double scaled = std::fabs(static_cast<double>(value)) * 10000.0;  // exact
+    uint64_t units = static_cast<uint64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(units);  // exact
+    if (fraction > 0.5 || (fraction == 0.5 && (units & 1) != 0))
+        ++units;
+    if (std::signbit(value))
+        *out++ = '-';
+    const uint64_t whole = units / 10000;
+    uint32_t decimals = static_cast<uint32_t>(units % 10000);
+    out = std::to_chars(out, out + 16, whole).ptr;  // whole < 10^10
+    out[0] = '.';
+    for (int k = 4; k >= 1; --k) {
+        out[k] = static_cast<char>('0' + decimals % 10);
+        decimals /= 10;
+    }
+    return out + 5;
+}
+
 // "%d" of a float: truncation toward zero. A value beyond the 32-bit range is clamped to it
 // and NaN gives 0, so that no non-finite or out-of-range float is converted.
 int32_t TruncateToInt32(float value)
@@ -189,6 +211,22 @@ void CIllustratorWriter::WritePathPoint(const PointF* p, uint8_t kind)
 
 void CIllustratorWriter::WritePoint(float x, float y, uint8_t flag)
 {
+    // The common case, formatted straight into the file's buffer.
+    if (std::fabs(static_cast<double>(x)) < 1e14 && std::fabs(static_cast<double>(y)) < 1e14) {
+        char* const start = m_aiFile.Reserve(48);
+        if (start == nullptr)
+            return;  // not open, or failed: every write is dropped anyway
+        char* out = start;
+        *out++ = '\r';
+        *out++ = '\n';
+        out = Fixed4(out, x);
+        *out++ = ' ';
+        out = Fixed4(out, y);
+        *out++ = ' ';
+        *out++ = (flag == 1) ? 'm' : 'L';
+        m_aiFile.Commit(static_cast<size_t>(out - start));
+        return;
+    }
     std::string& line = t_pointLine;
     line.assign("\r\n");
     AppendFixed4(line, x);

@@ -52,6 +52,18 @@ public:
     // Appends bytes; a write error is remembered and reported by Close.
     void Write(const void* data, size_t size);
     void Write(std::string_view text) { Write(text.data(), text.size()); }
+    // Room for up to `size` bytes (at most 4096) in the write buffer, to be filled in place
+    // and then handed over with Commit(count), count <= size; null when the file is not
+    // open or has failed (nothing is written then).
+    char* Reserve(size_t size)
+    {
+        if (m_file == nullptr || m_failed || size > kMaxReserve)
+            return nullptr;
+        if (m_used + size > m_buffer.size())
+            Flush();
+        return m_failed ? nullptr : m_buffer.data() + m_used;
+    }
+    void Commit(size_t count) { m_used += count; }
 
     // Flushes and moves the temporary file over the target. False on any write error,
     // in which case nothing is left behind.
@@ -66,6 +78,7 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
+    static constexpr size_t kMaxReserve = 4096;
     void Flush();
 
     bool ReplaceTarget();
