@@ -155,7 +155,7 @@ void CSmoothRaster::SetLineWidth(float width)
     m_halfWidth = std::min(width, 1000.0f) * 0.5f;
 }
 
-void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, float position)
+void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, float position, bool startCap)
 {
     // A segment reaching far beyond the picture is cut to the part near it first (its ends
     // there lie further out than any pixel it could cover), so that the offsets below stay
@@ -209,7 +209,8 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
     // where a pixel centre sees any of it. Wide lines end flat at the end points, which get
     // a disc of the line's width each: round ends and round joints.
     const float h = m_halfWidth;
-    StampDisc(x0, y0, position);
+    if (startCap)
+        StampDisc(x0, y0, position);
     StampDisc(x1, y1, position);
     const float along = static_cast<float>(length * 0.5);
     const float reachA = along + 0.5f;

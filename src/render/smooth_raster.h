@@ -37,8 +37,10 @@ public:
 
     // Adds one segment, in continuous pixel coordinates (pixel (i, j) covers i..i+1 by
     // j..j+1), to the line mask. `position` (0..1) is its place along the path, kept when
-    // SetRecordPosition is on. A segment of length zero draws nothing.
-    void StrokeSegment(double x0, double y0, double x1, double y1, float position);
+    // SetRecordPosition is on. A segment of length zero draws nothing. `startCap` false
+    // leaves out a wide line's round start, for a segment that continues one which ended
+    // there (its end already drew it).
+    void StrokeSegment(double x0, double y0, double x1, double y1, float position, bool startCap = true);
 
     // Adds one edge of a closed polygon to the fill buffer. The polygon is complete when the
     // edges form closed loops.

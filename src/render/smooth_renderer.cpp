@@ -60,8 +60,10 @@ public:
             m_polygon.push_back(ScreenPoint{x, y, position});
             return;
         }
-        if ((kind & 1) == 0 && m_started)
-            m_raster.StrokeSegment(m_x, m_y, x, y, position);
+        const bool line = (kind & 1) == 0 && m_started;
+        if (line)
+            m_raster.StrokeSegment(m_x, m_y, x, y, position, !m_continues);
+        m_continues = line;
         m_x = x;
         m_y = y;
         m_started = true;
@@ -77,6 +79,7 @@ private:
     double m_x = 0.0;
     double m_y = 0.0;
     bool m_started = false;
+    bool m_continues = false;  // the last point ended a drawn segment
 };
 
 // The middle of the canvas pixel of a pattern point: the overlay sits exactly where the
@@ -214,7 +217,7 @@ bool DrawSmoothScene(CFractalRenderer& renderer, const CPattern& pattern, const 
             for (size_t i = 0; i < poly.size(); ++i) {
                 const ScreenPoint& a = poly[i];
                 const ScreenPoint& b = poly[(i + 1) % poly.size()];
-                raster.StrokeSegment(a.x, a.y, b.x, b.y, b.position);
+                raster.StrokeSegment(a.x, a.y, b.x, b.y, b.position, i == 0);
             }
         }
         if (!cancelled)
