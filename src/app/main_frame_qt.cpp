@@ -24,6 +24,7 @@
 #include "app/examples_menu_qt.h"
 #include "app/iteration_bar_qt.h"
 #include "app/mouse_keys_dlg_qt.h"
+#include "interaction/grid_settings_dlg_qt.h"
 #include "app/recent_file_list_qt.h"
 #include "app/zarnix4_app_qt.h"
 #include "interaction/iteration_bar_rules.h"
@@ -60,6 +61,10 @@ constexpr CommandString kCommandStrings[] = {
     {ID_VIEW_ZOOM_IN, "Zoom in about the middle of the view\nZoom In"},
     {ID_VIEW_ZOOM_OUT, "Zoom out about the middle of the view\nZoom Out"},
     {ID_HELP_MOUSE_KEYS, "List the mouse gestures and the keys\nMouse and Keys"},
+    {ID_VIEW_HANDLES, "Show or hide the handles of the points and knees\nHandles"},
+    {ID_VIEW_GRID, "Show or hide the grid\nGrid"},
+    {ID_VIEW_GRID_SETTINGS, "Choose the grid's lattice and spacing\nGrid Settings"},
+    {ID_VIEW_SNAP_TO_GRID, "Put dragged and added points on the grid (hold Alt to drag freely)\nSnap to Grid"},
     {AFX_IDS_IDLEMESSAGE, "Ready"},
     {IDS_EXPORTING, "Exporting..."},
 };
@@ -201,9 +206,13 @@ void CMainFrame::CreateMenus()
     m_viewMenu->addAction(MakeAction(ID_VIEW_SHOW_FRACTAL, QStringLiteral("Show &Fractal\tCtrl+F"), QKeySequence(Qt::CTRL | Qt::Key_F)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_FILL_MODE, QStringLiteral("Fill &Mode\tCtrl+M"), QKeySequence(Qt::CTRL | Qt::Key_M)));
     m_viewMenu->addAction(MakeAction(ID_VIEW_SMOOTH_DRAWING, QStringLiteral("Smoot&h Drawing")));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_HANDLES, QStringLiteral("Handl&es")));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_GRID, QStringLiteral("&Grid")));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_GRID_SETTINGS, QStringLiteral("Grid Settings...")));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_SNAP_TO_GRID, QStringLiteral("S&nap to Grid\tCtrl+G"), QKeySequence(Qt::CTRL | Qt::Key_G)));
     m_viewMenu->addSeparator();
-    m_viewMenu->addAction(MakeAction(ID_VIEW_FIT_FRACTAL, QStringLiteral("Fi&t Fractal\tCtrl+0"), QKeySequence(Qt::CTRL | Qt::Key_0)));
-    m_viewMenu->addAction(MakeAction(ID_VIEW_ZOOM_IN, QStringLiteral("Zoom I&n\tCtrl++"), QKeySequence(Qt::CTRL | Qt::Key_Plus)));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_FIT_FRACTAL, QStringLiteral("Fit Fr&actal\tCtrl+0"), QKeySequence(Qt::CTRL | Qt::Key_0)));
+    m_viewMenu->addAction(MakeAction(ID_VIEW_ZOOM_IN, QStringLiteral("&Zoom In\tCtrl++"), QKeySequence(Qt::CTRL | Qt::Key_Plus)));
     Action(ID_VIEW_ZOOM_IN)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     m_viewMenu->addAction(MakeAction(ID_VIEW_ZOOM_OUT, QStringLiteral("Zoom &Out\tCtrl+-"), QKeySequence(Qt::CTRL | Qt::Key_Minus)));
     m_viewMenu->addSeparator();
@@ -216,7 +225,8 @@ void CMainFrame::CreateMenus()
 
     // Check marks: the bars and switches follow their state; the Iteration Bar starts shown.
     for (uint32_t id : {ID_VIEW_TOOLBAR, ID_VIEW_ITERATION_BAR, ID_VIEW_STATUS_BAR, ID_VIEW_FULL_SCREEN,
-                        ID_VIEW_SHOW_PATTERN, ID_VIEW_SHOW_FRACTAL, ID_VIEW_FILL_MODE, ID_VIEW_SMOOTH_DRAWING})
+                        ID_VIEW_SHOW_PATTERN, ID_VIEW_SHOW_FRACTAL, ID_VIEW_FILL_MODE, ID_VIEW_SMOOTH_DRAWING,
+                        ID_VIEW_HANDLES, ID_VIEW_GRID, ID_VIEW_SNAP_TO_GRID})
         Action(id)->setCheckable(true);
     // Smooth Drawing is remembered between runs.
     const bool smooth = QSettings(QString::fromLatin1(CRecentFileList::kOrganization),
@@ -224,6 +234,32 @@ void CMainFrame::CreateMenus()
                             .value(QStringLiteral("View/SmoothDrawing"), false)
                             .toBool();
     Action(ID_VIEW_SMOOTH_DRAWING)->setChecked(smooth);
+    // Handles are on unless turned off in an earlier run.
+    const bool handles = QSettings(QString::fromLatin1(CRecentFileList::kOrganization),
+                                   QString::fromLatin1(CRecentFileList::kApplication))
+                             .value(QStringLiteral("View/Handles"), true)
+                             .toBool();
+    Action(ID_VIEW_HANDLES)->setChecked(handles);
+    m_view->SetShowHandles(handles);
+    // The grid, its lattice and snapping are remembered too; the default is a hidden square
+    // grid of spacing 10 without snapping.
+    {
+        const QSettings settings(QString::fromLatin1(CRecentFileList::kOrganization),
+                                 QString::fromLatin1(CRecentFileList::kApplication));
+        GridSettings grid;
+        grid.kind = settings.value(QStringLiteral("View/GridKind")).toString() == QStringLiteral("triangular")
+                        ? GridKind::Triangular
+                        : GridKind::Square;
+        bool ok = false;
+        const float spacing = settings.value(QStringLiteral("View/GridSpacing"), 10.0).toFloat(&ok);
+        if (ok && IsValidGridSpacing(spacing))
+            grid.spacing = spacing;
+        m_view->SetGrid(grid);
+        m_view->SetShowGrid(settings.value(QStringLiteral("View/Grid"), false).toBool());
+        m_view->SetSnapToGrid(settings.value(QStringLiteral("View/SnapToGrid"), false).toBool());
+        Action(ID_VIEW_GRID)->setChecked(m_view->ShowGrid());
+        Action(ID_VIEW_SNAP_TO_GRID)->setChecked(m_view->SnapToGrid());
+    }
     m_view->SetSmoothDrawing(smooth);
     Action(ID_VIEW_ITERATION_BAR)->setChecked(true);
     Action(ID_VIEW_SHOW_PATTERN)->setChecked(true);
@@ -444,6 +480,10 @@ bool CMainFrame::OnFrameCommand(uint32_t commandId)
             OnFullScreen();
         return true;
     case ID_HELP_MOUSE_KEYS: OnMouseKeys(); return true;
+    case ID_VIEW_HANDLES: OnToggleHandles(); return true;
+    case ID_VIEW_GRID: OnToggleGrid(); return true;
+    case ID_VIEW_GRID_SETTINGS: OnGridSettings(); return true;
+    case ID_VIEW_SNAP_TO_GRID: OnToggleSnapToGrid(); return true;
     case ID_EDIT_UNDO: m_view->History().Undo(); return true;
     case ID_EDIT_REDO: m_view->History().Redo(); return true;
     case ID_EDIT_COPY: OnCopyPicture(); return true;
@@ -467,6 +507,49 @@ void CMainFrame::OnToggleSmoothDrawing()
     Action(ID_VIEW_SMOOTH_DRAWING)->setChecked(on);
     QSettings(QString::fromLatin1(CRecentFileList::kOrganization), QString::fromLatin1(CRecentFileList::kApplication))
         .setValue(QStringLiteral("View/SmoothDrawing"), on);
+}
+
+void CMainFrame::OnToggleHandles()
+{
+    const bool on = !m_view->ShowHandles();
+    m_view->SetShowHandles(on);
+    Action(ID_VIEW_HANDLES)->setChecked(on);
+    QSettings(QString::fromLatin1(CRecentFileList::kOrganization), QString::fromLatin1(CRecentFileList::kApplication))
+        .setValue(QStringLiteral("View/Handles"), on);
+}
+
+void CMainFrame::OnToggleGrid()
+{
+    const bool on = !m_view->ShowGrid();
+    m_view->SetShowGrid(on);
+    Action(ID_VIEW_GRID)->setChecked(on);
+    QSettings(QString::fromLatin1(CRecentFileList::kOrganization), QString::fromLatin1(CRecentFileList::kApplication))
+        .setValue(QStringLiteral("View/Grid"), on);
+}
+
+void CMainFrame::OnToggleSnapToGrid()
+{
+    const bool on = !m_view->SnapToGrid();
+    m_view->SetSnapToGrid(on);
+    Action(ID_VIEW_SNAP_TO_GRID)->setChecked(on);
+    QSettings(QString::fromLatin1(CRecentFileList::kOrganization), QString::fromLatin1(CRecentFileList::kApplication))
+        .setValue(QStringLiteral("View/SnapToGrid"), on);
+}
+
+void CMainFrame::OnGridSettings()
+{
+    CGridSettingsDlg dialog(m_view->Grid(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const GridSettings grid = dialog.Settings();
+    m_view->SetGrid(grid);
+    QSettings settings(QString::fromLatin1(CRecentFileList::kOrganization),
+                       QString::fromLatin1(CRecentFileList::kApplication));
+    settings.setValue(QStringLiteral("View/GridKind"),
+                      grid.kind == GridKind::Triangular ? QStringLiteral("triangular") : QStringLiteral("square"));
+    settings.setValue(QStringLiteral("View/GridSpacing"), static_cast<double>(grid.spacing));
+    if (!m_view->ShowGrid())
+        OnToggleGrid();
 }
 
 void CMainFrame::UpdateBarChecks()
@@ -610,6 +693,17 @@ void CMainFrame::SetPointerPaneText(const QString& text)
 void CMainFrame::SetMetricsText(const QString& text)
 {
     m_metricsPane->setText(text);
+}
+
+void CMainFrame::SetHintText(const QString& text)
+{
+    // A menu's prompt has the pane while the menu is open.
+    if (QApplication::activePopupWidget() != nullptr)
+        return;
+    if (text.isEmpty())
+        OnSetMessageString(AFX_IDS_IDLEMESSAGE);
+    else
+        SetMessageText(text);
 }
 
 bool CMainFrame::event(QEvent* event)

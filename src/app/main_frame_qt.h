@@ -41,6 +41,10 @@ constexpr uint32_t ID_VIEW_FULL_SCREEN = 32783;
 constexpr uint32_t ID_VIEW_SMOOTH_DRAWING = 32820;
 constexpr uint32_t ID_VIEW_LEAVE_FULL_SCREEN = 32853;
 constexpr uint32_t ID_HELP_MOUSE_KEYS = 32854;
+constexpr uint32_t ID_VIEW_HANDLES = 32855;
+constexpr uint32_t ID_VIEW_GRID = 32856;
+constexpr uint32_t ID_VIEW_GRID_SETTINGS = 32857;
+constexpr uint32_t ID_VIEW_SNAP_TO_GRID = 32858;
 // File > Examples: the first example's command; the others follow.
 constexpr uint32_t ID_FILE_EXAMPLE_FIRST = 32860;
 constexpr int EXAMPLE_COUNT_MAX = 20;
@@ -114,6 +118,12 @@ public:
     void SetPointerPaneText(const QString& text) override;
     void SetDrawOutcomeText(const QString& text) override;
     void SetMetricsText(const QString& text) override;
+    void SetHintText(const QString& text) override;
+    void OnToggleHandles();
+    void OnToggleGrid();
+    void OnToggleSnapToGrid();
+    // View > Grid Settings: the modal dialog; the grid is shown once settings are confirmed.
+    void OnGridSettings();
 
 protected:
     bool event(QEvent* event) override;

@@ -162,7 +162,9 @@ void CEditorContextMenu::SetKneeChecks(uint8_t kneeFlags)
 CSetCoordinateDlg::CSetCoordinateDlg(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint),
       m_x(new QLineEdit(this)),
-      m_y(new QLineEdit(this))
+      m_y(new QLineEdit(this)),
+      m_length(new QLineEdit(this)),
+      m_angle(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("Set Coordinate"));
     setModal(true);
@@ -173,10 +175,22 @@ CSetCoordinateDlg::CSetCoordinateDlg(QWidget* parent)
     grid->addWidget(m_x, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("y:"), this), 1, 0);
     grid->addWidget(m_y, 1, 1);
+    m_length->setObjectName(QStringLiteral("coordinateLength"));
+    m_angle->setObjectName(QStringLiteral("coordinateAngle"));
+    m_length->setToolTip(QStringLiteral("Distance from the previous point, in pattern units"));
+    m_angle->setToolTip(QStringLiteral("Direction from the previous point, in degrees counter-clockwise from the x axis"));
+    grid->addWidget(new QLabel(QStringLiteral("length:"), this), 2, 0);
+    grid->addWidget(m_length, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("angle (\u00b0):"), this), 3, 0);
+    grid->addWidget(m_angle, 3, 1);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     ok->setAutoDefault(true);
-    grid->addWidget(ok, 2, 1);
+    grid->addWidget(ok, 4, 1);
+    connect(m_x, &QLineEdit::textEdited, this, [this]() { SyncPolarFromXY(); });
+    connect(m_y, &QLineEdit::textEdited, this, [this]() { SyncPolarFromXY(); });
+    connect(m_length, &QLineEdit::textEdited, this, [this]() { SyncXYFromPolar(); });
+    connect(m_angle, &QLineEdit::textEdited, this, [this]() { SyncXYFromPolar(); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -184,10 +198,38 @@ void CSetCoordinateDlg::SetTarget(CPattern* pattern, int index)
 {
     m_pPattern = pattern;
     m_nIndex = index;
+    m_bPolarTyped = false;
     if (pattern && index >= 0 && index <= pattern->m_count) {
         m_x->setText(QString::fromStdString(CoordinateText(pattern->m_points[index].x)));
         m_y->setText(QString::fromStdString(CoordinateText(pattern->m_points[index].y)));
+        m_length->setText(QString::fromStdString(LengthText(*pattern, index)));
+        m_angle->setText(QString::fromStdString(AngleText(*pattern, index)));
     }
+    const bool polar = pattern && index >= 1 && index <= pattern->m_count;
+    m_length->setEnabled(polar);
+    m_angle->setEnabled(polar);
+}
+
+void CSetCoordinateDlg::SyncPolarFromXY()
+{
+    m_bPolarTyped = false;
+    if (!m_pPattern || m_nIndex < 1 || m_nIndex > m_pPattern->m_count)
+        return;
+    CPattern trial = *m_pPattern;
+    ApplySetCoordinate(trial, m_nIndex, m_x->text().toStdString(), m_y->text().toStdString());
+    m_length->setText(QString::fromStdString(LengthText(trial, m_nIndex)));
+    m_angle->setText(QString::fromStdString(AngleText(trial, m_nIndex)));
+}
+
+void CSetCoordinateDlg::SyncXYFromPolar()
+{
+    m_bPolarTyped = true;
+    if (!m_pPattern || m_nIndex < 1 || m_nIndex > m_pPattern->m_count)
+        return;
+    CPattern trial = *m_pPattern;
+    ApplySetPolar(trial, m_nIndex, m_length->text().toStdString(), m_angle->text().toStdString());
+    m_x->setText(QString::fromStdString(CoordinateText(trial.m_points[m_nIndex].x)));
+    m_y->setText(QString::fromStdString(CoordinateText(trial.m_points[m_nIndex].y)));
 }
 
 void CSetCoordinateDlg::showEvent(QShowEvent* event)
@@ -202,7 +244,9 @@ void CSetCoordinateDlg::showEvent(QShowEvent* event)
 
 void CSetCoordinateDlg::accept()
 {
-    if (m_pPattern)
+    if (m_pPattern && m_bPolarTyped)
+        ApplySetPolar(*m_pPattern, m_nIndex, m_length->text().toStdString(), m_angle->text().toStdString());
+    else if (m_pPattern)
         ApplySetCoordinate(*m_pPattern, m_nIndex, m_x->text().toStdString(), m_y->text().toStdString());
     QDialog::accept();
 }

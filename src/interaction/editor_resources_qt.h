@@ -46,6 +46,10 @@ public:
     void SetTarget(CPattern* pattern, int index);
     QLineEdit* XEdit() const { return m_x; }
     QLineEdit* YEdit() const { return m_y; }
+    // The point as a length and an angle in degrees from the point before it (disabled for
+    // point 0). Typing in either pair updates the other; OK applies the pair typed last.
+    QLineEdit* LengthEdit() const { return m_length; }
+    QLineEdit* AngleEdit() const { return m_angle; }
 
 public slots:
     void accept() override;
@@ -56,6 +60,13 @@ protected:
 private:
     CPattern* m_pPattern = nullptr;
     int m_nIndex = 0;
+    // Shows the other pair of fields for the point the typed pair gives.
+    void SyncPolarFromXY();
+    void SyncXYFromPolar();
+
     QLineEdit* m_x;
     QLineEdit* m_y;
+    QLineEdit* m_length;
+    QLineEdit* m_angle;
+    bool m_bPolarTyped = false;
 };

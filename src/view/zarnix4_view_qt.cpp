@@ -27,7 +27,9 @@
 #include "export/export_settings.h"
 #include "export/svg_writer.h"
 #include "render/smooth_renderer.h"
+#include "interaction/editor_hints.h"
 #include "view/fractal_bounds.h"
+#include "view/handles_overlay_qt.h"
 #include "view/similarity_dimension.h"
 
 CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
@@ -172,6 +174,16 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
         painter.fillRect(QRectF(shown.width(), 0, all.width() - shown.width(), all.height()), Qt::white);
     if (shown.height() < all.height())
         painter.fillRect(QRectF(0, shown.height(), shown.width(), all.height() - shown.height()), Qt::white);
+    // The grid and the handles go over the copied picture, in the window only.
+    if (m_bShowGrid)
+        PaintGrid(painter, m_grid, m_transform, ratio, QSize(m_nWidth, m_nHeight));
+    if (m_bShowHandles && m_pDocument != nullptr) {
+        const HandlesState state = ShownHandlesState();
+        PaintHandles(painter, m_pDocument->m_pattern, m_transform, ratio, state);
+        m_nShownHitKind = state.hitKind;
+        m_nShownHitIndex = state.hitIndex;
+        m_bShownDragging = state.dragging;
+    }
     Q_UNUSED(event);
 }
 
@@ -265,6 +277,68 @@ bool CZarnix4View::FitFractal()
         SendCursorRequest(HTCLIENT);
     Redraw();
     return true;
+}
+
+void CZarnix4View::SetShowHandles(bool on)
+{
+    if (on == m_bShowHandles)
+        return;
+    m_bShowHandles = on;
+    update();  // the picture itself is unchanged
+}
+
+void CZarnix4View::SetGrid(const GridSettings& grid)
+{
+    if (!IsValidGridSpacing(grid.spacing))
+        return;
+    m_grid = grid;
+    if (m_bShowGrid)
+        update();
+}
+
+void CZarnix4View::SetShowGrid(bool on)
+{
+    if (on == m_bShowGrid)
+        return;
+    m_bShowGrid = on;
+    update();  // the picture itself is unchanged
+}
+
+void CZarnix4View::SnapPointer()
+{
+    if (m_bSnap && !m_bSnapBypass)
+        m_pointer = NearestLatticePoint(m_grid, m_pointer);
+}
+
+QString CZarnix4View::HintText() const
+{
+    if (m_pDocument == nullptr)
+        return QString();
+    return QString::fromStdString(EditorHintText(m_pDocument->m_pattern, m_hitKind, m_hitIndex));
+}
+
+HandlesState CZarnix4View::ShownHandlesState() const
+{
+    HandlesState state;
+    if (m_bPointerInside || m_bLeftDown) {
+        state.hitKind = m_hitKind;
+        state.hitIndex = m_hitIndex;
+    }
+    state.dragging = m_bLeftDown && state.hitKind == HIT_POINT;
+    return state;
+}
+
+void CZarnix4View::FollowHitState()
+{
+    const HandlesState state = ShownHandlesState();
+    if (m_bShowHandles && (state.hitKind != m_nShownHitKind || state.hitIndex != m_nShownHitIndex ||
+                           state.dragging != m_bShownDragging))
+        update();
+    const QString hint = m_bPointerInside || m_bLeftDown ? HintText() : QString();
+    if (hint != m_shownHint && m_pFrame != nullptr) {
+        m_shownHint = hint;
+        m_pFrame->SetHintText(hint);
+    }
 }
 
 void CZarnix4View::ZoomAboutCentre(float notches)
@@ -552,6 +626,12 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         case ID_POINT_SET_COORDINATE:
         case ID_VIEW_SET_DEFAULT:
         case ID_KNEE_STATIC:
+            // The context menu's Add Point lands on the lattice too (never with Alt: a menu
+            // command carries no keys).
+            if (id == ID_POINT_ADD) {
+                m_bSnapBypass = false;
+                SnapPointer();
+            }
             return FinishMessage(EditAndRecord(WM_COMMAND, id, pattern)) ? 1 : 0;
         case ID_VIEW_RESTORE_DEFAULT:
             return FinishMessage(OnNavigateEvent(WM_COMMAND, id)) ? 1 : 0;
@@ -569,6 +649,8 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         }
         TakePointerPosition(p.x, p.y);
         if (code & MK_LBUTTON) {
+            if (m_hitKind == HIT_POINT)
+                SnapPointer();
             result = EditAndRecord(WM_MOUSEMOVE, code, pattern);
         } else {
             UpdateHit(pattern);
@@ -578,7 +660,11 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         return FinishMessage(result) ? 1 : 0;
     }
     case WM_LBUTTONDOWN: {
-        const uint32_t result = EditAndRecord(WM_LBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern);
+        // A press that moves a point or adds one puts it on the lattice while snapping.
+        const uint32_t code = static_cast<uint32_t>(wParam) + 256;
+        if (m_hitKind == HIT_POINT ? code != MK_LBUTTON + MK_CONTROL + 256 : code == MK_LBUTTON + MK_CONTROL + 256)
+            SnapPointer();
+        const uint32_t result = EditAndRecord(WM_LBUTTONDOWN, code, pattern);
         if (result & RESULT_REDRAW) {
             UpdateHit(pattern);
             UpdateCursor();
@@ -610,6 +696,7 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
 void CZarnix4View::enterEvent(QEnterEvent* event)
 {
     QWidget::enterEvent(event);
+    m_bPointerInside = true;
     SendCursorRequest(HTCLIENT);
 }
 
@@ -617,6 +704,10 @@ void CZarnix4View::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
     SendCursorRequest(0);  // nowhere over the client area
+    // Off the picture nothing is under the pointer: no highlight, no hint. (The editor keeps
+    // its hit state: a context menu's command still needs it.)
+    m_bPointerInside = false;
+    FollowHitState();
 }
 
 void CZarnix4View::focusOutEvent(QFocusEvent* event)
@@ -638,12 +729,23 @@ void CZarnix4View::mousePressEvent(QMouseEvent* event)
     case Qt::MiddleButton: message = WM_MBUTTONDOWN; break;
     default: break;
     }
+    if (event->button() == Qt::LeftButton)
+        m_bLeftDown = true;
+    m_bSnapBypass = (event->modifiers() & Qt::AltModifier) != 0;
     if (message == 0 || WindowProc(message, state, PackPosition(p)) == 0)
         QWidget::mousePressEvent(event);
+    FollowHitState();
 }
 
 // A drag ends with the first move that no longer carries the button; releases need nothing.
-void CZarnix4View::mouseReleaseEvent(QMouseEvent* event) { QWidget::mouseReleaseEvent(event); }
+void CZarnix4View::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_bLeftDown = false;
+        FollowHitState();
+    }
+    QWidget::mouseReleaseEvent(event);
+}
 
 void CZarnix4View::mouseMoveEvent(QMouseEvent* event)
 {
@@ -651,9 +753,13 @@ void CZarnix4View::mouseMoveEvent(QMouseEvent* event)
     // after the move shows the cursor of the new hit state at once.
     SendCursorRequest(HTCLIENT);
     const POINT p = ClientToDevice(event->position());
+    m_bSnapBypass = (event->modifiers() & Qt::AltModifier) != 0;
     if (WindowProc(WM_MOUSEMOVE, KeyState(event->buttons(), event->modifiers()), PackPosition(p)) == 0)
         QWidget::mouseMoveEvent(event);
     SendCursorRequest(HTCLIENT);
+    m_bPointerInside = rect().contains(event->position().toPoint());
+    m_bLeftDown = (event->buttons() & Qt::LeftButton) != 0;
+    FollowHitState();
 }
 
 // A quick second click acts as a second press: each click on a knee steps it once more.

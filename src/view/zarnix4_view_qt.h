@@ -13,10 +13,12 @@
 #include <memory>
 
 #include "document/edit_history_qt.h"
+#include "interaction/grid_lattice.h"
 #include "interaction/pattern_editor.h"
 #include "render/render_style.h"
 #include "render/smooth_renderer.h"
 #include "view/fractal_renderer.h"
+#include "view/handles_overlay_qt.h"
 
 class CEditorContextMenu;
 class CSetCoordinateDlg;
@@ -52,6 +54,9 @@ public:
     virtual void SetDrawOutcomeText(const QString& text) { Q_UNUSED(text); }
     // The text of the status bar's metrics pane (segments, lines, dimension).
     virtual void SetMetricsText(const QString& text) { Q_UNUSED(text); }
+    // What the gestures do under the pointer, in the message pane; empty when the pointer
+    // has left the picture (the idle text comes back).
+    virtual void SetHintText(const QString& text) { Q_UNUSED(text); }
 };
 
 // The editor's host interface comes before the 4 MB renderer, so every polymorphic base
@@ -98,6 +103,21 @@ public:
     // View > Fit Fractal: the whole fractal at the current iterations and the pattern fill
     // the view with a small margin. False when there is nothing that can be framed.
     bool FitFractal();
+    // View > Handles: points, knees and flag badges drawn over the picture in the window.
+    void SetShowHandles(bool on);
+    bool ShowHandles() const { return m_bShowHandles; }
+    // View > Grid, Grid Settings and Snap to Grid. Dragged and added points land on the
+    // nearest lattice point while snapping is on, unless Alt is held.
+    void SetGrid(const GridSettings& grid);
+    const GridSettings& Grid() const { return m_grid; }
+    void SetShowGrid(bool on);
+    bool ShowGrid() const { return m_bShowGrid; }
+    void SetSnapToGrid(bool on) { m_bSnap = on; }
+    bool SnapToGrid() const { return m_bSnap; }
+
+    // The status hint for the current hit state (see EditorHintText).
+    QString HintText() const;
+
     // View > Zoom In and Zoom Out: one wheel notch (`notches` = 1 or -1) about the view's centre.
     void ZoomAboutCentre(float notches);
 
@@ -176,6 +196,14 @@ protected:
 
     IViewFrame* Frame() const { return m_pFrame; }
 
+    // After input: the status hint and the highlighted handle follow the hit state; the
+    // window is repainted (without regenerating the picture) when the highlight moves.
+    void FollowHitState();
+    // With snapping on and Alt not held: the pointer position moves to the nearest lattice point.
+    void SnapPointer();
+    // The hit state as the handles show it: nothing while the pointer is off the picture.
+    HandlesState ShownHandlesState() const;
+
 private:
     // The key-state bits of a mouse message from Qt's buttons and modifiers.
     static uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
@@ -206,6 +234,18 @@ private:
     // While an export runs the canvas holds the export's picture; paints show this copy of
     // the view's picture instead.
     bool m_bExporting = false;
+    bool m_bShowHandles = true;
+    GridSettings m_grid;
+    bool m_bShowGrid = false;
+    bool m_bSnap = false;
+    bool m_bSnapBypass = false;  // Alt held during the current input
+    bool m_bLeftDown = false;
+    bool m_bPointerInside = false;
+    // The hit state the handles were last drawn with, and the hint last shown.
+    uint8_t m_nShownHitKind = 0;
+    int32_t m_nShownHitIndex = -1;
+    bool m_bShownDragging = false;
+    QString m_shownHint;
     QImage m_exportImage;
     // Smooth Drawing's picture, drawn by DrawSmoothPicture when a paint redraws.
     bool m_bSmoothDrawing = false;

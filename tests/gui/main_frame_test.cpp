@@ -36,8 +36,9 @@ TEST_F(EditorTest, MenuBarHoldsTheFourMenusInOrder)
     EXPECT_EQ(MenuTexts(frame->ViewMenu()),
               QStringList({"&Toolbar", "&Iteration Bar", "&Status Bar", "-", "Full Screen\tF11", "-",
                            "Show &Pattern\tCtrl+P", "Show &Fractal\tCtrl+F", "Fill &Mode\tCtrl+M",
-                           "Smoot&h Drawing", "-",
-                           "Fi&t Fractal\tCtrl+0", "Zoom I&n\tCtrl++", "Zoom &Out\tCtrl+-", "-",
+                           "Smoot&h Drawing", "Handl&es", "&Grid", "Grid Settings...",
+                           "S&nap to Grid\tCtrl+G", "-",
+                           "Fit Fr&actal\tCtrl+0", "&Zoom In\tCtrl++", "Zoom &Out\tCtrl+-", "-",
                            "Set as &Default View\tCtrl+D", "&Restore Default View\tCtrl+R"}));
     EXPECT_EQ(MenuTexts(frame->HelpMenu()), QStringList({"&Mouse and Keys\tF1", "&About Zarnix 4"}));
 
