@@ -40,6 +40,9 @@ TEST_F(EditorTest, PaintRegeneratesOnlyWhenTheFlagIsSet)
 
 TEST_F(EditorTest, PictureFollowsTheSwitches)
 {
+    // The picture alone, without the handles drawn over it.
+    frame->OnCommand(ID_VIEW_HANDLES);
+    ASSERT_FALSE(view->ShowHandles());
     view->repaint();
     const QImage shown = view->grab().toImage();
     EXPECT_GT(InkPixels(shown), 100) << "the new pattern's fractal is drawn";
