@@ -190,15 +190,17 @@ void CFractalRenderer::PrepareCulling()
     const double oy = m_transform.m_origin.y;
     const double margin = marginPixels / scale + (std::fabs(ox) + std::fabs(oy)) * 16.0 * unit;
 
-    // The canvas's pixels 0 .. w-1 by 0 .. h-1 in pattern coordinates, for either direction
-    // of y.
+    // The canvas's pixels 0 .. w-1 by 0 .. h-1 in pattern coordinates. Row r shows
+    // y = oy + (cy - r) / scale, or upside down (a bitmap export) y = oy + (r - cy) / scale;
+    // a band of a picture drawn on several threads has its centre far above or below it.
     const double cx = m_transform.m_center.x;
     const double cy = m_transform.m_center.y;
-    const double halfHeight = std::max(std::fabs(cy), std::fabs(m_nHeight - cy));
+    const double rowsBelow = m_transform.m_flipY ? cy : m_nHeight - cy;
+    const double rowsAbove = m_transform.m_flipY ? m_nHeight - cy : cy;
     const double left = ox + (0.0 - cx) / scale - margin;
     const double right = ox + (m_nWidth - cx) / scale + margin;
-    const double bottom = oy - halfHeight / scale - margin;
-    const double top = oy + halfHeight / scale + margin;
+    const double bottom = oy - rowsBelow / scale - margin;
+    const double top = oy + rowsAbove / scale + margin;
     const double all[] = {reach, extent, perLevel, left, right, bottom, top};
     for (double v : all) {
         if (!(std::fabs(v) < 1e30))
