@@ -57,4 +57,9 @@ std::string FractalInfoJson(const CPattern& pattern, int32_t iterations, const s
 // The --export part of RunHeadless.
 int RunExportCommand(const CommandLineOptions& options, std::ostream& err);
 
+// The terminal progress line of an export after its file name: lines written, the share of
+// the path done with one decimal, and the time left at the rate so far, for example
+// "1,234,567 lines, 12.3%, about 2 min left".
+std::string FormatExportProgress(uint64_t lines, double fraction, double elapsedSeconds);
+
 std::string UsageText();

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -33,12 +35,16 @@ bool StderrIsTerminal()
 #endif
 }
 
-// Answers Ctrl+C (and SIGTERM, SIGHUP), and on a terminal shows a progress line, updated in place, once the export
-// has run for a second.
+// Answers Ctrl+C (and SIGTERM, SIGHUP), and on a terminal shows a progress line, updated in
+// place a few times a second, once the export has run for a second.
 class CommandLineProgress : public CExportProgress {
 public:
-    CommandLineProgress(std::ostream& err, bool showLine, std::string fileName)
-        : m_err(err), m_showLine(showLine), m_fileName(std::move(fileName)), m_start(std::chrono::steady_clock::now())
+    CommandLineProgress(std::ostream& err, bool showLine, std::string fileName, const CFractalRenderer& renderer)
+        : m_err(err),
+          m_showLine(showLine),
+          m_fileName(std::move(fileName)),
+          m_renderer(renderer),
+          m_start(std::chrono::steady_clock::now())
     {
     }
 
@@ -48,19 +54,20 @@ public:
             return false;
         if (!m_showLine)
             return true;
-        if (!m_visible && std::chrono::steady_clock::now() - m_start < std::chrono::seconds(1))
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_start < std::chrono::seconds(1) || (m_visible && now - m_lastLine < std::chrono::milliseconds(250)))
             return true;
-        const double clamped = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0;  // NaN gives 0 too
-        const int percent = static_cast<int>(clamped * 100.0);
-        if (m_visible && percent == m_percent)
-            return true;
-        std::string line = "\rExporting " + m_fileName + "... ";
-        AppendInt(line, percent);
-        line += '%';
-        m_length = std::max(m_length, line.size() - 1);
+        const double elapsed = std::chrono::duration<double>(now - m_start).count();
+        std::string line = "\rExporting " + m_fileName + "... " +
+                           FormatExportProgress(m_renderer.ExportedPoints(), fraction, elapsed);
+        // Blanks over the rest of a longer line shown before.
+        const size_t length = line.size() - 1;
+        if (length < m_length)
+            line.append(m_length - length, ' ');
+        m_length = std::max(m_length, length);
         m_err << line << std::flush;
         m_visible = true;
-        m_percent = percent;
+        m_lastLine = now;
         return true;
     }
 
@@ -76,11 +83,35 @@ private:
     std::ostream& m_err;
     bool m_showLine;
     std::string m_fileName;
+    const CFractalRenderer& m_renderer;
     std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastLine;
     bool m_visible = false;
-    int m_percent = -1;
     size_t m_length = 0;
 };
+
+// "1,234,567": thousands separated by commas, whatever the locale.
+std::string GroupedNumber(uint64_t value)
+{
+    std::string digits = FormatInt(static_cast<int64_t>(value > INT64_MAX ? INT64_MAX : value));
+    for (size_t i = digits.size(); i > 3; i -= 3)
+        digits.insert(i - 3, 1, ',');
+    return digits;
+}
+
+// "about 45 s", "about 12 min", "about 3 h 5 min", for the time left.
+std::string Duration(double seconds)
+{
+    if (!(seconds < 100.0 * 24 * 3600))
+        return "more than 100 days";
+    const int64_t s = static_cast<int64_t>(seconds + 0.5);
+    if (s < 60)
+        return "about " + FormatInt(s) + " s";
+    const int64_t minutes = (s + 30) / 60;
+    if (minutes < 60)
+        return "about " + FormatInt(minutes) + " min";
+    return "about " + FormatInt(minutes / 60) + " h " + FormatInt(minutes % 60) + " min";
+}
 
 std::string Lower(std::string text)
 {
@@ -119,6 +150,18 @@ bool FrameWholeFractal(CFractalRenderer& renderer, const CPattern& pattern, cons
 }
 
 }  // namespace
+
+std::string FormatExportProgress(uint64_t lines, double fraction, double elapsedSeconds)
+{
+    const double clamped = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0;  // NaN gives 0 too
+    std::string text = GroupedNumber(lines) + (lines == 1 ? " line, " : " lines, ");
+    // Truncated to the tenth, so that 100.0% is shown only when the export is done.
+    text += FormatFixed(std::floor(clamped * 1000.0) / 10.0, 1) + "%";
+    // The rate so far, over what is left; unknown until a little of the path is done.
+    if (clamped >= 0.001 && elapsedSeconds > 0.0 && std::isfinite(elapsedSeconds))
+        text += ", " + Duration(elapsedSeconds * (1.0 - clamped) / clamped) + " left";
+    return text;
+}
 
 int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
 {
@@ -195,7 +238,7 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
     ExportResult result;
     {
         CommandLineInterrupt interrupt;
-        CommandLineProgress progress(err, StderrIsTerminal(), target);
+        CommandLineProgress progress(err, StderrIsTerminal(), target, *renderer);
         result = RunExport(*renderer, document.m_pattern, type, out, settings, &progress, &error);
         progress.Finish();
     }

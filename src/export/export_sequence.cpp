@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "export/export_estimate.h"
 #include "export/export_target.h"
 #include "export/illustrator_writer.h"
 #include "export/svg_writer.h"
@@ -138,6 +139,11 @@ ExportResult RunExport(CFractalRenderer& renderer, const CPattern& pattern, int 
         return fail("the picture is too large for a PNG export");
     std::string why;
     if (!CheckExportTarget(name, &why))
+        return fail(why);
+    // A file larger than the room left for it is refused before anything is written.
+    const double estimate = EstimateExportBytes(typeIndex, pattern, settings, renderer.m_bShowPattern != 0,
+                                                renderer.m_bShowFractal != 0);
+    if (!CheckExportSpace(name, estimate, &why))
         return fail(why);
 
     ViewStateGuard saved(renderer, progress);

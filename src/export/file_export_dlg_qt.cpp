@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "document/pattern.h"
+#include "export/export_estimate.h"
 #include "export/export_sequence.h"
 #include "export/render_style_pane_qt.h"
 #include "platform/text_format.h"
@@ -95,11 +96,14 @@ void CFileExportDlg::OnInitDialog()
     grid->addWidget(m_iterations, 0, 4);
     grid->addWidget(new QLabel(QStringLiteral("Lines:"), m_pane), 1, 3);
     grid->addWidget(m_lines, 1, 4);
+    m_size = new QLabel(m_pane);
+    m_size->setObjectName(QStringLiteral("exportSize"));
+    grid->addWidget(m_size, 1, 5);
     grid->setColumnStretch(2, 1);
-    grid->setColumnStretch(5, 1);
+    grid->setColumnStretch(6, 1);
     if (m_pSettings) {
         m_stylePane = new CRenderStylePane(m_pane, &m_pSettings->style);
-        grid->addWidget(m_stylePane, 2, 0, 1, 6);
+        grid->addWidget(m_stylePane, 2, 0, 1, 7);
         m_stylePane->setVisible(false);  // the dialog opens with the Bitmap type
     }
     if (auto* outer = qobject_cast<QGridLayout*>(layout()))
@@ -150,12 +154,23 @@ void CFileExportDlg::OnTypeChange()
     m_height->setEnabled(sized);
     if (m_stylePane)
         m_stylePane->setVisible(type == EXPORT_TYPE_PNG || type == EXPORT_TYPE_SVG);
+    ShowLines();
+}
+
+void CFileExportDlg::SetSizeEstimate(std::function<double(int, const ExportSettings&)> estimate)
+{
+    m_estimate = std::move(estimate);
+    ShowLines();
 }
 
 void CFileExportDlg::ShowLines()
 {
-    if (m_pSettings)
-        m_lines->setText(LinesText(m_pSettings->segmentCount, m_pSettings->iterations));
+    if (!m_pSettings)
+        return;
+    m_lines->setText(LinesText(m_pSettings->segmentCount, m_pSettings->iterations));
+    if (m_estimate)
+        m_size->setText(QStringLiteral("about ") +
+                        QString::fromStdString(FormatByteSize(m_estimate(TypeIndex(), *m_pSettings))));
 }
 
 int CFileExportDlg::ControlId(QObject* edit) const
@@ -180,6 +195,7 @@ void CFileExportDlg::OnPaneCommand(uint32_t message, uint64_t wParam)
             m_pSettings->height = CoupledHeight(m_pSettings->width, m_dAspect);
             m_height->setText(Number(m_pSettings->height));
         }
+        ShowLines();
         break;
     case IDC_EXPORT_HEIGHT:
         m_pSettings->height = ReadEdit(m_height);
@@ -187,6 +203,7 @@ void CFileExportDlg::OnPaneCommand(uint32_t message, uint64_t wParam)
             m_pSettings->width = CoupledWidth(m_pSettings->height, m_dAspect);
             m_width->setText(Number(m_pSettings->width));
         }
+        ShowLines();
         break;
     case IDC_EXPORT_ITERATIONS:
         m_pSettings->iterations = ReadEdit(m_iterations);
@@ -271,6 +288,10 @@ public:
         return !m_dialog.wasCanceled();
     }
 
+    // Takes the progress dialog down, so that a message about the export's end is not hidden
+    // behind it.
+    void Close() { m_dialog.reset(); m_dialog.hide(); }
+
 private:
     QProgressDialog m_dialog;
     QElapsedTimer m_clock;
@@ -290,6 +311,10 @@ QString RunExportCommandDialog(QWidget* view, CFractalRenderer& renderer, const 
     settings.style = CRenderStylePane::RememberedStyle();
 
     CFileExportDlg dialog(view, &settings);
+    dialog.SetSizeEstimate([&renderer, &pattern](int typeIndex, const ExportSettings& record) {
+        return EstimateExportBytes(typeIndex, pattern, record, renderer.m_bShowPattern != 0,
+                                   renderer.m_bShowFractal != 0);
+    });
     bool accepted = dialogHook ? dialogHook(dialog) : dialog.exec() == QDialog::Accepted;
     if (!accepted)
         return QStringLiteral("Cancel");
@@ -300,7 +325,15 @@ QString RunExportCommandDialog(QWidget* view, CFractalRenderer& renderer, const 
 
     CProgressDialogSink progress(view);
     std::string error;
+    std::string written;
     ExportResult result = RunExport(renderer, pattern, dialog.TypeIndex(), file.toStdString(), settings,
-                                    &progress, &error);
+                                    &progress, &error, &written);
+    if (result == ExportResult::Failed) {
+        progress.Close();
+        QMessageBox::warning(view, QStringLiteral("Export"),
+                             QStringLiteral("%1 could not be exported:\n%2.")
+                                 .arg(QFileInfo(QString::fromStdString(written)).fileName(),
+                                      QString::fromStdString(error)));
+    }
     return result == ExportResult::Exported ? QStringLiteral("Exported") : QStringLiteral("Cancel");
 }

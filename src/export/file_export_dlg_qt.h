@@ -46,6 +46,11 @@ public:
     QLabel* LinesLabel() const { return m_lines; }
     // The drawing options of PNG and SVG; shown only for those types. Null without settings.
     CRenderStylePane* StylePane() const { return m_stylePane; }
+    QLabel* SizeLabel() const { return m_size; }
+
+    // How the file's size is estimated for a type and the record; with it the pane shows the
+    // estimate beside Lines ("about 1.2 GB"), updated as the type and the numbers change.
+    void SetSizeEstimate(std::function<double(int typeIndex, const ExportSettings&)> estimate);
     double Aspect() const { return m_dAspect; }
 
 public slots:
@@ -67,6 +72,8 @@ private:
     QLineEdit* m_iterations = nullptr;
     QLabel* m_lines = nullptr;
     CRenderStylePane* m_stylePane = nullptr;
+    QLabel* m_size = nullptr;
+    std::function<double(int, const ExportSettings&)> m_estimate;
 };
 
 // The text of the Lines field: segments raised to iterations (1 for 0 iterations), exactly,
@@ -75,8 +82,9 @@ QString LinesText(int32_t segments, int32_t iterations);
 
 // The Export command: runs the dialog over `view`, then the export with a progress dialog
 // that appears when it takes longer than half a second and can cancel it. The drawing
-// options start as last remembered and are remembered when the dialog is accepted. Answers the status
-// text: "Exported" or "Cancel". `dialogHook`, when set, is called with the dialog instead of
+// options start as last remembered and are remembered when the dialog is accepted. An export
+// that fails (as opposed to one the user cancelled) is explained in a message box. Answers
+// the status text: "Exported" or "Cancel". `dialogHook`, when set, is called with the dialog instead of
 // running it modally (tests drive the dialog through it) and answers whether it was accepted.
 QString RunExportCommandDialog(QWidget* view, CFractalRenderer& renderer, const CPattern& pattern,
                                const std::function<bool(CFileExportDlg&)>& dialogHook = {});

@@ -131,6 +131,8 @@ public:
     // the progress object asked to stop; the generation then ends as after a time stop.
     CExportProgress* m_pProgress = nullptr;
     bool m_bCancelled = false;
+    // Points the current export has emitted so far (counted only while m_pProgress is set).
+    uint64_t ExportedPoints() const { return m_nProgressPoints; }
 
     // When set, a screen generation hands its points to this sink (with the same budgets,
     // fill polygon limits and progress as the canvas) and draws nothing on the canvas.
@@ -232,7 +234,7 @@ private:
     float m_fCullTop = 0.0f;
     // Export progress: points emitted so far, and the child index taken at each of the top
     // recursion levels (m_nProgressLevels of them are current).
-    uint32_t m_nProgressPoints = 0;
+    uint64_t m_nProgressPoints = 0;
     int32_t m_nProgressLevels = 0;
     uint8_t m_progressIndex[PROGRESS_LEVELS] = {};
     double m_progressWeight[PROGRESS_LEVELS] = {};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/command_line.h"
 #include "common/export_test_support.h"
 
 using namespace export_test;
@@ -196,6 +198,44 @@ TEST_F(ExportCliTest, ErrorsExplainThemselvesAndWriteNothing)
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << shown << "\n" << r.err;
     }
     EXPECT_EQ(FilesBesidesDocuments(), std::vector<std::string>{"folder.ai"});
+}
+
+TEST_F(ExportCliTest, AnExportLargerThanTheDiskIsRefusedAtOnce)
+{
+    // Koch saved at 255 iterations: 4^255 points, some 6.7e154 bytes.
+    WriteBytes(folder.File("koch255.zarnix"), "ZARNIX4\r\n4\r\n-150 0\r\n-50 0\r\n0 86.60254\r\n50 0\r\n150 0\r\n"
+                                              "0\r\n0\r\n0\r\n0\r\nIterations: 255\r\nPattern: 1\r\nFractal: 1\r\n"
+                                              "Fill: 0\r\nOrigin: 0 43\r\nScale: 2.4\r\n");
+    RunResult r = Run({"koch255.zarnix", "--export", "k.ai"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("would take about 6.7e154 bytes"), std::string::npos) << r.err;
+    EXPECT_TRUE(FilesBesidesDocuments().empty());
+
+    // Into a file system of 1 MiB: 4^7 points (some 330 kB) fit, 4^8 do not.
+    const std::string disk = folder.File("disk");
+    std::filesystem::create_directory(disk);
+    if (std::system(("mount -t tmpfs -o size=1m tmpfs " + Quote(disk) + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    r = Run({"koch255.zarnix", "--export", "disk/small.ai", "--iterations", "7"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = Run({"koch255.zarnix", "--export", "disk/k.ai", "--iterations", "8"});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find(" are free"), std::string::npos) << r.err;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(disk))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"small.ai"});
+    std::system(("umount " + Quote(disk)).c_str());
+}
+
+TEST(ExportProgressLineTest, LinesPercentageAndTimeLeft)
+{
+    EXPECT_EQ(FormatExportProgress(1234567, 0.1234, 30.0), "1,234,567 lines, 12.3%, about 4 min left");
+    EXPECT_EQ(FormatExportProgress(999, 0.99999, 100.0), "999 lines, 99.9%, about 0 s left");
+    EXPECT_EQ(FormatExportProgress(1, 0.0, 5.0), "1 line, 0.0%");
+    EXPECT_EQ(FormatExportProgress(4096, 0.5, 7300.0), "4,096 lines, 50.0%, about 2 h 2 min left");
+    EXPECT_EQ(FormatExportProgress(0, std::nan(""), 1.0), "0 lines, 0.0%");
+    EXPECT_EQ(FormatExportProgress(5000, 0.001, 1e9), "5,000 lines, 0.1%, more than 100 days left");
 }
 
 TEST_F(ExportCliTest, InterruptStopsTheExportAndRemovesThePartialFile)

@@ -210,7 +210,15 @@ TEST_F(ExportCommandTest, CancelAndRefusalsWriteNothing)
     EXPECT_TRUE(warned);
     EXPECT_FALSE(QFile::exists(dir.filePath("deep.bmp")));
 
-    // A width of 0 fails as "Cancel" with nothing written and the view intact.
+    // A width of 0 fails as "Cancel", explained in a message box, with nothing written and
+    // the view intact.
+    QString explained;
+    gui_test::OnNextModal([&explained](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            explained = box->text();
+            box->accept();
+        }
+    });
     QString zero = RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
         dlg.setDirectory(dir.path());
         dlg.selectFile(dir.filePath("empty"));
@@ -219,8 +227,41 @@ TEST_F(ExportCommandTest, CancelAndRefusalsWriteNothing)
         return dlg.result() == QDialog::Accepted;
     });
     EXPECT_EQ(zero, "Cancel");
+    EXPECT_TRUE(explained.contains("empty.bmp could not be exported")) << explained.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("empty.bmp")));
     EXPECT_EQ(renderer->m_nWidth, 80);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+TEST_F(ExportCommandTest, TheDialogShowsTheSizeAndAFileTooLargeIsRefusedWithBothNumbers)
+{
+    QStringList sizes;
+    QString explained;
+    QString status = RunExportCommandDialog(nullptr, *renderer, pattern, [&](CFileExportDlg& dlg) {
+        sizes << dlg.SizeLabel()->text();  // bitmap, 80 x 60 pixels
+        TypeAndLeave(dlg, dlg.WidthEdit(), "8000");
+        sizes << dlg.SizeLabel()->text();  // 8000 x 6000
+        dlg.selectNameFilter("Adobe Illustrator (*.ai)");
+        dlg.OnTypeChange();
+        TypeAndLeave(dlg, dlg.IterationsEdit(), "20");
+        sizes << dlg.SizeLabel()->text();  // 2^20 points
+        TypeAndLeave(dlg, dlg.IterationsEdit(), "255");
+        sizes << dlg.SizeLabel()->text();
+        dlg.setDirectory(dir.path());
+        dlg.selectFile(dir.filePath("huge"));
+        gui_test::OnNextModal([&explained](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                explained = box->text();
+                box->accept();
+            }
+        });
+        dlg.accept();
+        return dlg.result() == QDialog::Accepted;
+    });
+    EXPECT_EQ(sizes, QStringList({"about 19.3 kB", "about 192.0 MB", "about 21.0 MB", "about 1.2e78 bytes"}));
+    EXPECT_EQ(status, "Cancel");
+    EXPECT_TRUE(explained.contains("about 1.2e78 bytes")) << explained.toStdString();
+    EXPECT_TRUE(explained.contains(" are free")) << explained.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
 }
 
