@@ -224,6 +224,15 @@ public:
             return;
         if (close && !m_options.pieces) {
             m_text += " Z";
+        } else if (close && m_options.gradient) {
+            // The last edge ends at the path's first point, and takes its colour.
+            EndElement();
+            m_piece = 0;
+            BeginElement();
+            m_text += 'M';
+            AppendPoint(m_last);
+            m_text += ' ';
+            AppendPoint(m_first);
         } else if (close) {
             m_text += ' ';
             AppendPoint(m_first);

@@ -192,6 +192,12 @@ TEST(SvgWriterTest, FillModeIsOneClosedEvenOddPath)
     ASSERT_GT(gradient.size(), 2u);
     EXPECT_EQ(gradient[0].attributes.at("stroke"), "none");
     EXPECT_EQ(gradient[0].attributes.at("fill-rule"), "evenodd");
+    // The border closing runs in the end's colour, the edge back to the start in the start's.
+    EXPECT_EQ(gradient.back().attributes.at("stroke"), gradient[1].attributes.at("stroke"));
+    RgbColor end;
+    ASSERT_TRUE(ParseColor(gradient[gradient.size() - 2].attributes.at("stroke"), &end));
+    EXPECT_GT(end.r, 240);  // the default gradient ends in red
+    EXPECT_LT(end.b, 15);
 }
 
 TEST(SvgWriterTest, GradientRunsAlongThePathInPieces)
