@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "export/export_target.h"
@@ -32,47 +33,57 @@ public:
             m_factor *= 10.0;
     }
 
-    void Append(std::string& out, double value) const
+    // Writes the number at `out` (at most kMaxLength characters) and returns its end.
+    char* Write(char* out, double value) const
     {
-        char buffer[64];
-        char* const end = buffer + sizeof buffer;
         const double scaled = value * m_factor;
         if (!(std::fabs(scaled) < 9.0e15)) {
-            auto [last, ec] = std::to_chars(buffer, end, value);
+            auto [last, ec] = std::to_chars(out, out + kMaxLength, value);
             if (ec == std::errc())
-                out.append(buffer, last);
-            else
-                out += '0';
-            return;
+                return last;
+            *out = '0';
+            return out + 1;
         }
-        const int64_t units = std::llround(scaled);
+        // Half away from zero; exact enough below 2^53.
+        const int64_t units = static_cast<int64_t>(scaled + (scaled < 0.0 ? -0.5 : 0.5));
         if (units == 0) {
-            out += '0';
-            return;
+            *out = '0';
+            return out + 1;
         }
-        uint64_t magnitude = units < 0 ? static_cast<uint64_t>(-units) : static_cast<uint64_t>(units);
-        // Digits right to left into the buffer's end, the fraction's trailing zeros skipped.
-        char* p = end;
-        int fraction = m_decimals;
-        while (fraction > 0 && magnitude % 10 == 0) {
-            magnitude /= 10;
+        if (units < 0)
+            *out++ = '-';
+        const uint64_t magnitude = units < 0 ? static_cast<uint64_t>(-units) : static_cast<uint64_t>(units);
+        char digits[24];
+        const char* const last = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+        const int count = static_cast<int>(last - digits);
+        // The fraction's digits without their trailing zeros.
+        int fraction = std::min(m_decimals, count);
+        const int whole = count - fraction;
+        while (fraction > 0 && digits[whole + fraction - 1] == '0')
             --fraction;
+        if (whole > 0) {
+            std::memcpy(out, digits, static_cast<size_t>(whole));
+            out += whole;
+        } else {
+            *out++ = '0';
         }
         if (fraction > 0) {
-            for (; fraction > 0; --fraction) {
-                *--p = static_cast<char>('0' + magnitude % 10);
-                magnitude /= 10;
-            }
-            *--p = '.';
+            *out++ = '.';
+            for (int z = count; z < m_decimals; ++z)
+                *out++ = '0';  // leading zeros of a fraction below 10^-(count)
+            std::memcpy(out, digits + whole, static_cast<size_t>(fraction));
+            out += fraction;
         }
-        do {
-            *--p = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
-        if (units < 0)
-            *--p = '-';
-        out.append(p, end);
+        return out;
     }
+
+    void Append(std::string& out, double value) const
+    {
+        char buffer[kMaxLength];
+        out.append(buffer, Write(buffer, value));
+    }
+
+    static constexpr size_t kMaxLength = 40;
 
 private:
     int m_decimals;
@@ -112,12 +123,36 @@ RgbColor Mix(RgbColor a, RgbColor b, double t)
 }
 
 // Where the text goes: a string that is either the whole document (the clipboard's) or the
-// not yet written end of a file.
+// not yet written end of a file. Point text is formatted in place: in the file's write buffer,
+// or at the end of the string.
 class CSvgOutput {
 public:
     explicit CSvgOutput(CFile* file) : m_file(file) {}
 
     std::string& Text() { return m_text; }
+
+    // Room for `size` bytes after everything written so far, to be handed over with
+    // Commit(count); null after a write error.
+    char* Reserve(size_t size)
+    {
+        if (m_file == nullptr) {
+            m_mark = m_text.size();
+            m_text.resize(m_mark + size);
+            return m_text.data() + m_mark;
+        }
+        if (!m_text.empty()) {
+            m_file->Write(m_text);
+            m_text.clear();
+        }
+        return m_file->Reserve(size);
+    }
+    void Commit(size_t count)
+    {
+        if (m_file == nullptr)
+            m_text.resize(m_mark + count);
+        else
+            m_file->Commit(count);
+    }
 
     // Hands the text gathered so far to the file, once there is enough of it (or `force`).
     // False after a write error.
@@ -135,6 +170,7 @@ public:
 private:
     CFile* m_file;
     std::string m_text;
+    size_t m_mark = 0;
 };
 
 // The sink that turns the generator's points into path data.
@@ -185,10 +221,8 @@ public:
                                  static_cast<int>((before + m_along) * 0.5 * static_cast<double>(kGradientPieces)));
             }
             if (kind == EMIT_MOVE && !m_options.fill) {
-                if (m_open) {
-                    m_text += " M";
-                    AppendPoint(p);
-                }
+                if (m_open && !Put(" M", 2, p))
+                    return Stop();
             } else {
                 if (!m_open || (m_options.pieces && (piece != m_piece || m_inPiece >= kPointsPerPath))) {
                     // The next piece starts where the pen is.
@@ -200,16 +234,12 @@ public:
                     AppendPoint(m_last);
                     m_open = true;
                 }
-                m_text += ' ';
-                AppendPoint(p);
+                if (!Put(" ", 1, p))
+                    return Stop();
                 ++m_inPiece;
             }
         }
         m_last = p;
-        if (!m_out.Flush()) {
-            m_stopped = true;
-            return false;
-        }
         return true;
     }
 
@@ -259,6 +289,27 @@ private:
     }
 
     void EndElement() { m_text += "\"/>\n"; }
+
+    // `prefix` and the point, formatted in place. False after a write error.
+    bool Put(const char* prefix, size_t prefixLength, PointF p)
+    {
+        char* const start = m_out.Reserve(prefixLength + 2 * CNumberFormat::kMaxLength + 1);
+        if (start == nullptr)
+            return false;
+        char* out = start;
+        std::memcpy(out, prefix, prefixLength);
+        out = m_format.Write(out + prefixLength, p.x);
+        *out++ = ' ';
+        out = m_format.Write(out, p.y);
+        m_out.Commit(static_cast<size_t>(out - start));
+        return true;
+    }
+
+    bool Stop()
+    {
+        m_stopped = true;
+        return false;
+    }
 
     void AppendPoint(PointF p)
     {

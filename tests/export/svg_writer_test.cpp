@@ -252,6 +252,10 @@ TEST(SvgWriterTest, PrecisionFollowsTheScaleAndThePatternLayerIsOptional)
     // Scale 1: two decimals, trailing zeros dropped, no negative zero.
     EXPECT_EQ(paths[0].attributes.at("d"), "M-100.12 0.5 100.25 0");
 
+    paths = FractalPaths(Svg(*renderer, MakePattern({{-0.05f, 0.05f}, {0, 7}, {1234.5f, 0.004f}}), style));
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_EQ(paths[0].attributes.at("d"), "M-0.05 0.05 1234.5 0");
+
     renderer->m_transform.m_scale = 1000.0f;
     paths = FractalPaths(Svg(*renderer, pattern, style));
     ASSERT_EQ(paths.size(), 1u);
