@@ -87,6 +87,20 @@ inline int32_t CeilToInt(T v)
     return static_cast<T>(t) < v ? t + 1 : t;
 }
 
+// Widens the image's range of rows that may differ from its blank value.
+inline void MarkRows(CRgbaImage& image, int32_t lo, int32_t hi)
+{
+    if (lo > hi)
+        return;
+    if (image.dirtyRowLo > image.dirtyRowHi) {
+        image.dirtyRowLo = lo;
+        image.dirtyRowHi = hi;
+        return;
+    }
+    image.dirtyRowLo = std::min(image.dirtyRowLo, lo);
+    image.dirtyRowHi = std::max(image.dirtyRowHi, hi);
+}
+
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
 // Lines up to this half width (1.5 pixels wide) are stepped along their major axis.
 constexpr float kThinHalfWidth = 0.75f;
@@ -537,6 +551,7 @@ void CSmoothRaster::CompositeFill(CRgbaImage& image, RgbColor color)
     const ColorTables& t = Tables();
     const float linear[3] = {t.toLinear[color.r], t.toLinear[color.g], t.toLinear[color.b]};
     const size_t stride = static_cast<size_t>(m_width) + 2;
+    MarkRows(image, m_fillRowLo, m_fillRowHi);
     for (int32_t row = m_fillRowLo; row <= m_fillRowHi; ++row) {
         float* acc = m_fill.data() + static_cast<size_t>(row) * stride;
         uint8_t* px = image.pixels.data() + static_cast<size_t>(row) * m_width * 4;
@@ -572,6 +587,7 @@ void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradi
     uint8_t cachedPixel[4] = {};
     bool cached = false;
     std::array<std::array<uint8_t, 4>, 256> blended{};
+    MarkRows(image, m_lineRowLo, m_lineRowHi);
 
     for (int32_t row = m_lineRowLo; row <= m_lineRowHi; ++row) {
         uint8_t* mask = m_lines.data() + static_cast<size_t>(row) * m_width;
@@ -630,6 +646,7 @@ void CSmoothRaster::CompositeRect(CRgbaImage& image, double x0, double y0, doubl
     const int32_t right = static_cast<int32_t>(std::min(static_cast<double>(image.width), std::ceil(x1)));
     const int32_t top = static_cast<int32_t>(std::max(0.0, std::floor(y0)));
     const int32_t bottom = static_cast<int32_t>(std::min(static_cast<double>(image.height), std::ceil(y1)));
+    MarkRows(image, top, bottom - 1);
     for (int32_t y = top; y < bottom; ++y) {
         const double cy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
         for (int32_t x = left; x < right; ++x) {
@@ -643,21 +660,33 @@ void CSmoothRaster::CompositeRect(CRgbaImage& image, double x0, double y0, doubl
 
 void CSmoothRaster::Clear(CRgbaImage& image, int32_t width, int32_t height, RgbColor color, uint8_t alpha)
 {
-    image.width = width;
-    image.height = height;
+    const uint8_t blank[4] = {color.r, color.g, color.b, alpha};
     const size_t pixels = static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
-    image.pixels.resize(pixels * 4);
-    if (pixels == 0)
+    // An image of the same size already blank in this colour outside the rows the last
+    // picture drew on needs only those rows cleared.
+    const bool keep = image.blankKnown && image.width == width && image.height == height &&
+                      image.pixels.size() == pixels * 4 && std::memcmp(image.blank, blank, 4) == 0;
+    int32_t rowLo = 0;
+    int32_t rowHi = height - 1;
+    if (keep) {
+        rowLo = std::max(image.dirtyRowLo, 0);
+        rowHi = std::min(image.dirtyRowHi, height - 1);
+    } else {
+        image.width = width;
+        image.height = height;
+        image.pixels.resize(pixels * 4);
+    }
+    std::memcpy(image.blank, blank, 4);
+    image.blankKnown = pixels != 0;
+    image.dirtyRowLo = 0;
+    image.dirtyRowHi = -1;
+    if (pixels == 0 || rowLo > rowHi)
         return;
     // One row pixel by pixel, the others copied from it.
-    uint8_t* first = image.pixels.data();
     const size_t rowBytes = static_cast<size_t>(width) * 4;
-    for (size_t i = 0; i < rowBytes; i += 4) {
-        first[i] = color.r;
-        first[i + 1] = color.g;
-        first[i + 2] = color.b;
-        first[i + 3] = alpha;
-    }
-    for (int32_t y = 1; y < height; ++y)
-        std::memcpy(first + rowBytes * static_cast<size_t>(y), first, rowBytes);
+    uint8_t* first = image.pixels.data() + rowBytes * static_cast<size_t>(rowLo);
+    for (size_t i = 0; i < rowBytes; i += 4)
+        std::memcpy(first + i, blank, 4);
+    for (int32_t y = rowLo + 1; y <= rowHi; ++y)
+        std::memcpy(image.pixels.data() + rowBytes * static_cast<size_t>(y), first, rowBytes);
 }

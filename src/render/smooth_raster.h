@@ -61,7 +61,8 @@ public:
     // pixels at the part of them it covers.
     static void CompositeRect(CRgbaImage& image, double x0, double y0, double x1, double y1, RgbColor color);
 
-    // Fills `image` (resized to width x height) with `color` at `alpha`.
+    // Fills `image` (resized to width x height) with `color` at `alpha`: only the rows drawn on
+    // since the last Clear when the image is of that size and was cleared to the same value.
     static void Clear(CRgbaImage& image, int32_t width, int32_t height, RgbColor color, uint8_t alpha);
 
 private:

@@ -17,6 +17,14 @@ struct CRgbaImage {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> pixels;
+    // What the raster device knows of the pixels, so that the next picture of the same size
+    // clears only the rows the last one drew on: with `blankKnown`, every row outside
+    // dirtyRowLo..dirtyRowHi holds `blank` (red, green, blue, alpha) in every pixel. Code that
+    // writes pixels other than through CSmoothRaster sets blankKnown to false.
+    bool blankKnown = false;
+    uint8_t blank[4] = {};
+    int32_t dirtyRowLo = 0;
+    int32_t dirtyRowHi = -1;
 };
 
 // Draws what `renderer` would draw with DrawScene (its canvas size, view transform,

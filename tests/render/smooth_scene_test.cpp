@@ -99,6 +99,37 @@ TEST(SmoothSceneTest, DrawsTheCanvasPictureAntialiased)
     EXPECT_GT(greys, 200);
 }
 
+// A picture drawn into the image of the previous one (which clears only the rows that one
+// drew on) is the picture drawn into a new image: after lines, a fill, construction lines,
+// a move to other rows, another background and a transparent one.
+TEST(SmoothSceneTest, RedrawingIntoTheSameImageGivesTheFreshPicture)
+{
+    CPattern pattern;
+    auto r = DragonView(&pattern);
+    CRenderStyle style;
+    CRgbaImage reused;
+    auto expectFresh = [&](const char* step) {
+        CRgbaImage fresh;
+        ASSERT_TRUE(DrawSmoothScene(*r, pattern, style, &reused, nullptr)) << step;
+        ASSERT_TRUE(DrawSmoothScene(*r, pattern, style, &fresh, nullptr)) << step;
+        EXPECT_TRUE(reused.pixels == fresh.pixels) << step;
+    };
+    expectFresh("lines");
+    r->m_bFill = 1;
+    expectFresh("fill");
+    r->m_bFill = 0;
+    style.showPattern = true;
+    r->m_transform.m_origin = PointF{0.0f, 70.0f};
+    expectFresh("moved, with construction lines");
+    style.showPattern = false;
+    r->m_transform.m_origin = PointF{0.0f, -70.0f};
+    expectFresh("moved the other way");
+    style.background = RgbColor{10, 20, 30};
+    expectFresh("other background");
+    style.transparent = true;
+    expectFresh("transparent");
+}
+
 TEST(SmoothSceneTest, GradientRunsFromTheFirstPointToTheLastAndPatternLinesAreOptional)
 {
     auto r = renderer_test::MakeRenderer(100, 40);
