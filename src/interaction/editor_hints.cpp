@@ -50,5 +50,5 @@ std::string EditorHintText(const CPattern& pattern, uint8_t hitKind, int32_t hit
         text = "Ctrl+click adds a point after point " + FormatInt(n);
     else
         text = "Ctrl+click adds a point to segment " + FormatInt(hitIndex);
-    return text + kDot + "middle-drag pans" + kDot + "wheel zooms";
+    return text;
 }

@@ -15,5 +15,5 @@ std::string KneeFlagsText(uint8_t flags);
 // CPattern::HitTest gives them), for example
 //   "Point 2: drag to move · Ctrl+click removes · right-click for more",
 //   "Knee 1 (reverse): click steps the direction · Shift+click hides · right-click for more",
-//   "Ctrl+click adds a point to segment 3 · middle-drag pans · wheel zooms".
+//   "Ctrl+click adds a point to segment 3".
 std::string EditorHintText(const CPattern& pattern, uint8_t hitKind, int32_t hitIndex);
