@@ -342,8 +342,10 @@ void CSmoothRaster::StrokeThin(double x0, double y0, double x1, double y1, float
 
 // The columns first..last of a thin line (rows of a steep one): in each, the pixels within
 // reach of the line's centre at vStart + (u - first) * slope get their coverage across.
+// Inlined into StrokeThin: most segments of a deep fractal span a column or two, where the
+// call's set-up costs as much as the columns.
 template <bool Steep>
-void CSmoothRaster::ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,
+[[gnu::always_inline]] inline void CSmoothRaster::ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,
                                 uint16_t* positions)
 {
     const int32_t minorSize = Steep ? m_width : m_height;

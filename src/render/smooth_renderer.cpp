@@ -39,7 +39,8 @@ struct ScreenPoint {
 // polygon.
 class SceneSink : public CScreenPointSink {
 public:
-    SceneSink(CSmoothRaster& raster, bool fill, int segments, int topDepth) : m_raster(raster), m_fill(fill)
+    SceneSink(CSmoothRaster& raster, bool fill, bool positions, int segments, int topDepth)
+        : m_raster(raster), m_fill(fill), m_positions(positions)
     {
         // share[d]: the part of the path a segment at depth d left covers, n^-(top - d).
         double share = 1.0;
@@ -52,10 +53,14 @@ public:
 
     void AddPoint(double x, double y, uint8_t kind, uint8_t depth) override
     {
-        const double before = m_along;
-        if (!(kind & EMIT_CLOSING) && kind != EMIT_START)
-            m_along = std::min(1.0, m_along + m_share[depth]);
-        const float position = (kind & EMIT_CLOSING) ? 1.0f : static_cast<float>((before + m_along) * 0.5);
+        // The place along the path matters only to a gradient.
+        float position = 0.0f;
+        if (m_positions) {
+            const double before = m_along;
+            if (!(kind & EMIT_CLOSING) && kind != EMIT_START)
+                m_along = std::min(1.0, m_along + m_share[depth]);
+            position = (kind & EMIT_CLOSING) ? 1.0f : static_cast<float>((before + m_along) * 0.5);
+        }
         if (m_fill) {
             m_polygon.push_back(ScreenPoint{x, y, position});
             return;
@@ -74,6 +79,7 @@ public:
 private:
     CSmoothRaster& m_raster;
     bool m_fill;
+    bool m_positions;
     double m_share[256] = {};
     double m_along = 0.0;
     double m_x = 0.0;
@@ -195,7 +201,7 @@ bool DrawSmoothScene(CFractalRenderer& renderer, const CPattern& pattern, const 
                 return fail("Not enough memory to draw the picture");
             }
         }
-        SceneSink sink(raster, fill, n, renderer.m_nIterations & 0xFF);
+        SceneSink sink(raster, fill, style.gradient, n, renderer.m_nIterations & 0xFF);
         if (fill)
             renderer.m_nPolygonCount = 0;
         CScreenPointSink* const previous = renderer.m_pScreenSink;
