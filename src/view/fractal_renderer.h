@@ -122,9 +122,10 @@ public:
     // Complete after a scene without the fractal.
     DrawOutcome m_drawOutcome = DrawOutcome::Complete;
 
-    // Threads that a large picture drawn without the time budget (a bitmap export) is drawn
-    // with in line mode: 0 takes the environment variable ZARNIX_THREADS, else one per core
-    // (at most 8); 1 draws on the calling thread alone. The picture is the same either way.
+    // Threads that a picture drawn without the time budget (a bitmap export) is drawn with
+    // in line mode: 0 takes the environment variable ZARNIX_THREADS, else, for pictures of
+    // 4 million pixels and more, one per core (at most 8); 1 draws on the calling thread
+    // alone. The picture is the same either way.
     int32_t m_nThreads = 0;
 
     // Progress and cancellation of an export (null outside exports). m_bCancelled is set when

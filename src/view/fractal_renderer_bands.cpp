@@ -28,7 +28,12 @@ constexpr int32_t kMinBandRows = 64;
 constexpr int kBandsPerThread = 4;
 constexpr int kMaxThreads = 64;
 
-int ThreadCount(int32_t setting)
+// Chosen without being asked, threads pay off only from this many pixels on: each thread's
+// renderer takes a few milliseconds to set up.
+constexpr int64_t kMinAutomaticPixels = int64_t{1} << 22;
+
+// The thread count asked for by the setting or the environment, or 0 when neither says.
+int RequestedThreads(int32_t setting)
 {
     if (setting > 0)
         return std::min<int32_t>(setting, kMaxThreads);
@@ -39,8 +44,7 @@ int ThreadCount(int32_t setting)
         if (error == std::errc() && stop == end && value >= 1)
             return std::min(value, kMaxThreads);
     }
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::clamp(cores, 1u, 8u));
+    return 0;
 }
 
 // The progress object of the other threads' bands: it only passes on a stop.
@@ -125,7 +129,10 @@ bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
     if (m_bTimeLimit || m_bFill || m_bIllustrator || m_pScreenSink != nullptr || m_dc.Bitmap() != &m_bitmap ||
         m_bitmap.Width() != m_nWidth || m_bitmap.Height() != m_nHeight)
         return false;
-    const int threads = std::min(ThreadCount(m_nThreads), m_nHeight / (2 * kMinBandRows));
+    int requested = RequestedThreads(m_nThreads);
+    if (requested == 0 && static_cast<int64_t>(m_nWidth) * m_nHeight >= kMinAutomaticPixels)
+        requested = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    const int threads = std::min(requested, m_nHeight / (2 * kMinBandRows));
     if (threads < 2)
         return false;
     const int bands = std::min(threads * kBandsPerThread, m_nHeight / kMinBandRows);
