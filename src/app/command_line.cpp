@@ -294,8 +294,8 @@ int RunHeadless(const CommandLineOptions& options, std::ostream& out, std::ostre
     std::string error;
     if (options.file.empty()) {
         doc.OnNewDocument();
-    } else if (!doc.Load(options.file, view.get(), error)) {
-        err << "zarnix4: cannot open '" << options.file << "': " << error << "\n";
+    } else if (LoadFailure failure{}; !doc.Load(options.file, view.get(), error, &failure)) {
+        err << "zarnix4: " << LoadErrorText(options.file, failure, error) << "\n";
         return 1;
     }
     CommandLineInterrupt interrupt;

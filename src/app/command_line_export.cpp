@@ -204,8 +204,8 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
     renderer->SetCanvasSize(options.viewWidth, options.viewHeight);
     CZarnix4Doc document;
     std::string error;
-    if (!document.Load(options.file, renderer.get(), error))
-        return report("cannot read '" + options.file + "': " + error);
+    if (LoadFailure failure{}; !document.Load(options.file, renderer.get(), error, &failure))
+        return report(LoadErrorText(options.file, failure, error));
     if (renderer->m_bLoadedFromFile)
         renderer->m_bLoadedFromFile = 0;
     else

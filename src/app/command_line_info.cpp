@@ -81,8 +81,8 @@ int RunInfoCommand(const CommandLineOptions& options, std::ostream& out, std::os
     auto view = std::make_unique<CFractalRenderer>();
     CZarnix4Doc doc;
     std::string error;
-    if (!doc.Load(options.file, view.get(), error)) {
-        err << "zarnix4: cannot open '" << options.file << "': " << error << "\n";
+    if (LoadFailure failure{}; !doc.Load(options.file, view.get(), error, &failure)) {
+        err << "zarnix4: " << LoadErrorText(options.file, failure, error) << "\n";
         return 1;
     }
     out << FractalInfoJson(doc.m_pattern, view->m_nIterations, options.file);

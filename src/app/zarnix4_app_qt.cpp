@@ -195,8 +195,9 @@ CZarnix4App::OpenResult CZarnix4App::Open(const QString& path)
     if (!SaveModified())
         return OpenResult::Cancelled;
     std::string error;
-    if (!m_document->Load(absolute.toStdString(), View(), error)) {
-        ShowError(QStringLiteral("Cannot open the document"), absolute, QString::fromStdString(error));
+    LoadFailure failure{};
+    if (!m_document->Load(absolute.toStdString(), View(), error, &failure)) {
+        ShowLoadError(QStringLiteral("Cannot open the document"), absolute, failure, QString::fromStdString(error));
         return OpenResult::Failed;
     }
     SetPathName(absolute, true);
@@ -285,6 +286,16 @@ void CZarnix4App::OnAppAbout()
 {
     CAboutDlg dialog(m_frame.get());
     dialog.exec();
+}
+
+void CZarnix4App::ShowLoadError(const QString& action, const QString& path, LoadFailure failure, const QString& reason)
+{
+    if (failure != LoadFailure::NotADocument) {
+        ShowError(action, path, reason);
+        return;
+    }
+    // Plain words first; the full name and the technical detail after them.
+    ShowError(QStringLiteral("'%1' is not a Zarnix document.").arg(QFileInfo(path).fileName()), path, reason);
 }
 
 void CZarnix4App::ShowError(const QString& action, const QString& path, const QString& reason)

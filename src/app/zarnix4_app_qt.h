@@ -15,6 +15,7 @@ class CMainFrame;
 class CRecentFileList;
 class CSingleInstance;
 class CZarnix4Doc;
+enum class LoadFailure;
 class CZarnix4View;
 
 // Registers the program's images and desktop files (res/zarnix4.qrc), which live in a
@@ -81,6 +82,7 @@ private:
     enum class OpenResult { Opened, Cancelled, Failed };
     OpenResult Open(const QString& path);
     void ShowError(const QString& action, const QString& path, const QString& reason);
+    void ShowLoadError(const QString& action, const QString& path, LoadFailure failure, const QString& reason);
     void SetPathName(const QString& path, bool addToRecent);
     void UpdateCaption();
 

@@ -57,11 +57,21 @@ struct LoadSnapshot {
 
 }  // namespace
 
-bool CZarnix4Doc::Load(const std::string& path, CFractalRenderer* view, std::string& error)
+std::string LoadErrorText(const std::string& name, LoadFailure failure, const std::string& detail)
+{
+    if (failure == LoadFailure::NotADocument)
+        return "'" + name + "' is not a Zarnix document (" + detail + ")";
+    return "cannot read '" + name + "': " + detail;
+}
+
+bool CZarnix4Doc::Load(const std::string& path, CFractalRenderer* view, std::string& error, LoadFailure* failure)
 {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes, error))
+    if (!ReadWholeFile(path, bytes, error)) {
+        if (failure != nullptr)
+            *failure = LoadFailure::Unreadable;
         return false;
+    }
     LoadSnapshot snapshot;
     snapshot.Take(m_pattern, view);
     CArchive ar(CArchive::load, std::move(bytes));
@@ -69,6 +79,8 @@ bool CZarnix4Doc::Load(const std::string& path, CFractalRenderer* view, std::str
     if (ar.HasError()) {
         snapshot.Restore(m_pattern, view);
         error = ar.Error();
+        if (failure != nullptr)
+            *failure = LoadFailure::NotADocument;
         return false;
     }
     return true;

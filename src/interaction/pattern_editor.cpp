@@ -63,8 +63,8 @@ uint32_t CPatternEditor::OnEditEvent(uint32_t message, uint32_t code, CPattern& 
                 return kHandled;
             return m_pOwner->RunSetCoordinateDialog(pattern, m_hitIndex) ? kRedraw : kHandled;
         case ID_VIEW_SET_DEFAULT:
-            m_transform.BakeIntoPoints(pattern, pattern.m_count);
-            return kRedraw;
+            // Refused, with nothing changed, when a coordinate would overflow.
+            return m_transform.BakeIntoPoints(pattern, pattern.m_count) ? kRedraw : kHandled;
         default:
             return kHandled;
         }

@@ -1,5 +1,6 @@
 #include "platform/text_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -131,6 +132,48 @@ bool CScanner::ScanInt(int32_t& out)
     return true;
 }
 
+namespace {
+
+// The order of magnitude of a number text that from_chars took: k such that the value lies
+// in [base^(k-1), base^k), in powers of 10 for decimal and of 2 for hexadecimal text (whose
+// digits count 4 each). Saturates far beyond any float, so it never overflows.
+int64_t MagnitudeOrder(std::string_view number, bool hex)
+{
+    const size_t e = number.find_first_of(hex ? "pP" : "eE");
+    const std::string_view mantissa = number.substr(0, e);
+    int64_t exponent = 0;
+    if (e != std::string_view::npos) {
+        size_t i = e + 1;
+        const bool negative = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '-' || number[i] == '+'))
+            ++i;
+        for (; i < number.size() && IsDigit(number[i]); ++i)
+            exponent = std::min<int64_t>(exponent * 10 + (number[i] - '0'), int64_t{1} << 40);
+        if (negative)
+            exponent = -exponent;
+    }
+    int64_t integerDigits = 0;
+    int64_t leadingZeros = 0;  // zero digits before the first nonzero one
+    bool seenPoint = false;
+    bool seenNonzero = false;
+    for (char c : mantissa) {
+        if (c == '.') {
+            seenPoint = true;
+            continue;
+        }
+        if (!seenPoint)
+            ++integerDigits;
+        if (!seenNonzero && c != '0')
+            seenNonzero = true;
+        if (!seenNonzero)
+            ++leadingZeros;
+    }
+    const int64_t digitOrder = integerDigits - leadingZeros;
+    return (hex ? digitOrder * 4 : digitOrder) + exponent;
+}
+
+}  // namespace
+
 bool CScanner::ScanFloat(float& out)
 {
     size_t p = 0;
@@ -158,10 +201,9 @@ bool CScanner::ScanFloat(float& out)
         auto wideResult = hex ? std::from_chars(first + 2, last, wide, std::chars_format::hex)
                               : std::from_chars(first, last, wide, std::chars_format::general);
         if (wideResult.ec == std::errc::result_out_of_range) {
-            // Beyond even a double: tiny when the exponent is negative, huge otherwise.
-            std::string_view number(first, static_cast<size_t>(wideResult.ptr - first));
-            size_t e = number.find_last_of(hex ? "pP" : "eE");
-            if (e == std::string_view::npos || e + 1 >= number.size() || number[e + 1] != '-')
+            // Beyond even a double: tiny or huge by the number's order of magnitude, which
+            // takes both the digits and the exponent into account.
+            if (MagnitudeOrder(std::string_view(first, static_cast<size_t>(wideResult.ptr - first)), hex) > 0)
                 return false;
         } else if (wideResult.ec != std::errc() || std::fabs(wide) >= 1.0) {
             return false;

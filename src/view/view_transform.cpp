@@ -1,5 +1,6 @@
 #include "view/view_transform.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "document/pattern.h"
@@ -51,18 +52,25 @@ void CViewTransform::ZoomAt(float x, float y, float notches)
     m_origin = origin;
 }
 
-void CViewTransform::BakeIntoPoints(CPattern& pattern, int n)
+bool CViewTransform::BakeIntoPoints(CPattern& pattern, int n)
 {
-    PointF old = m_origin;
-    float s = m_scale;
-    Reset();
-    float ratio = s / 1.0f;
-    for (int i = 0; i <= n && i <= PATTERN_MAX_SEGMENTS; ++i) {
-        PointF& p = pattern.m_points[i];
-        p.x = (p.x - old.x) * ratio + 0.0f;
-        p.y = (p.y - old.y) * ratio + 0.0f;
+    const PointF old = m_origin;
+    const float ratio = m_scale / 1.0f;
+    const int last = std::min(n, PATTERN_MAX_SEGMENTS);
+    PointF baked[PATTERN_MAX_SEGMENTS + 1];
+    for (int i = 0; i <= last; ++i) {
+        const PointF& p = pattern.m_points[i];
+        baked[i] = PointF{(p.x - old.x) * ratio + 0.0f, (p.y - old.y) * ratio + 0.0f};
+        // A far zoom-in on a far point overflows: such a document could not be shown, saved
+        // and read back, so the command is refused as a whole.
+        if (!std::isfinite(baked[i].x) || !std::isfinite(baked[i].y))
+            return false;
     }
+    Reset();
+    for (int i = 0; i <= last; ++i)
+        pattern.m_points[i] = baked[i];
     pattern.UpdateKnees();
+    return true;
 }
 
 void CViewTransform::Serialize(CArchive& ar)

@@ -41,8 +41,9 @@ public:
     // would take the scale out of [kMinScale, kMaxScale] changes nothing.
     void ZoomAt(float x, float y, float notches);
     // Rewrites points 0..n so that the identity view shows what the current view shows, then
-    // resets the view and recomputes the knees.
-    void BakeIntoPoints(CPattern& pattern, int n);
+    // resets the view and recomputes the knees. Refused (false, nothing changed, the view
+    // kept) when a rewritten coordinate would not be a finite float.
+    bool BakeIntoPoints(CPattern& pattern, int n);
 
     void Serialize(CArchive& ar);
 

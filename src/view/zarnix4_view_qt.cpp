@@ -625,14 +625,19 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         case ID_POINT_ADD:
         case ID_POINT_SET_COORDINATE:
         case ID_VIEW_SET_DEFAULT:
-        case ID_KNEE_STATIC:
+        case ID_KNEE_STATIC: {
             // The context menu's Add Point lands on the lattice too (never with Alt: a menu
             // command carries no keys).
             if (id == ID_POINT_ADD) {
                 m_bSnapBypass = false;
                 SnapPointer();
             }
-            return FinishMessage(EditAndRecord(WM_COMMAND, id, pattern)) ? 1 : 0;
+            const uint32_t result = EditAndRecord(WM_COMMAND, id, pattern);
+            if (id == ID_VIEW_SET_DEFAULT && !(result & RESULT_REDRAW) && m_pFrame != nullptr)
+                m_pFrame->SetMessageText(QStringLiteral(
+                    "Set as Default View refused: a point would lie beyond the range of coordinates"));
+            return FinishMessage(result) ? 1 : 0;
+        }
         case ID_VIEW_RESTORE_DEFAULT:
             return FinishMessage(OnNavigateEvent(WM_COMMAND, id)) ? 1 : 0;
         default:

@@ -3,6 +3,8 @@
 // --version answer as on any Linux tool.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -202,6 +204,17 @@ TEST(SaveAs, ErrorsNameTheFileAndWriteNothing)
     RunResult r = RunProgram(dir, "bad.zarnix --save-as out.zarnix");
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(ReadFile(dir.File("out.zarnix")), "the old file");
+    // A file that is read but is no document says so first, the detail after.
+    EXPECT_EQ(r.err.rfind("zarnix4: 'bad.zarnix' is not a Zarnix document (", 0), 0u) << r.err;
+
+    // A FIFO is refused at once (no writer ever comes), and so is writing to one.
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0666), 0);
+    r = RunProgram(dir, "fifo --save-as out.zarnix");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("FIFO"), std::string::npos) << r.err;
+    r = RunProgram(dir, "--save-as fifo");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("FIFO"), std::string::npos) << r.err;
 }
 
 TEST(CommandLine, VersionAndHelp)

@@ -378,6 +378,27 @@ TEST(ScanFloat, NumbersTooSmallForAFloatReadAsZero)
     EXPECT_EQ(f, std::strtof("1e-40", nullptr));
 }
 
+TEST(ScanFloat, BeyondADoubleTheDigitsAndTheExponentTogetherDecide)
+{
+    // Hundreds of zeros and no exponent: tiny, so zero, as C reads it.
+    const std::string tiny = "0." + std::string(400, '0') + "1";
+    // A huge mantissa with a small negative exponent is still huge: infinity in C, not taken.
+    const std::string huge = "1" + std::string(400, '0') + "e-5";
+    const std::string hugeHex = "0x1" + std::string(100, '0') + "p-3";
+    const std::string tinyWithPositiveExponent = "0." + std::string(400, '0') + "1e5";
+    for (const std::string& text : {tiny, "-" + tiny, tinyWithPositiveExponent}) {
+        float f = 42.0f;
+        EXPECT_TRUE(Scan(text.c_str(), f)) << text;
+        EXPECT_EQ(f, std::strtof(text.c_str(), nullptr)) << text;
+    }
+    for (const std::string& text : {huge, "-" + huge, hugeHex}) {
+        float f = 42.0f;
+        EXPECT_FALSE(Scan(text.c_str(), f)) << text;
+        EXPECT_TRUE(std::isinf(std::strtof(text.c_str(), nullptr))) << text;
+        EXPECT_EQ(f, 42.0f);
+    }
+}
+
 TEST(ScanFormat, BlankMatchesAnyRunOfWhiteSpace)
 {
     // "%f %f" on a line: a blank in the format matches none, several blanks or a tab.

@@ -337,6 +337,16 @@ TEST(ViewTransform, BakeIntoPointsKeepsThePicture)
     t.BakeIntoPoints(p, p.m_count);
     for (int i = 0; i <= 3; ++i)
         EXPECT_EQ(p.m_points[i], baked.m_points[i]);
+
+    // A coordinate that would overflow refuses the whole command: no point and not the
+    // view change.
+    p.m_points[3] = PointF{3.0e38f, 0.0f};
+    const CPattern before = p;
+    t = Transform({-3.0e38f, 0.0f}, 4.0f, {1, 2});
+    EXPECT_FALSE(t.BakeIntoPoints(p, p.m_count));
+    EXPECT_TRUE(p.SameAs(before));
+    EXPECT_EQ(t.m_origin, (PointF{-3.0e38f, 0.0f}));
+    EXPECT_EQ(t.m_scale, 4.0f);
 }
 
 TEST(ViewTransform, SerializeWritesOriginAndScaleLines)
