@@ -12,6 +12,7 @@
 #include "interaction/pattern_editor.h"
 #include "platform/dc.h"
 #include "platform/win_types.h"
+#include "view/draw_settings.h"
 #include "view/memory_canvas.h"
 
 class CArchive;
@@ -71,6 +72,12 @@ public:
 
     // The view-settings section of a document: iterations, the three switches, the transform.
     void Serialize(CArchive& ar);
+
+    // The drawing settings as one value (smooth is left false), and setting them all at once:
+    // the canvas size, the switches, the budgets and the transform. Applying settings that
+    // differ from the renderer's sets the redraw flag.
+    CDrawSettings DrawSettings() const;
+    void ApplyDrawSettings(const CDrawSettings& settings);
 
     // The generator.
     bool Generate(const CPattern& pattern, const uint8_t* kneeFlags);

@@ -57,3 +57,42 @@ void CFractalRenderer::Serialize(CArchive& ar)
     m_bLoadedFromFile = 1;
     m_transform.Serialize(ar);
 }
+
+CDrawSettings CFractalRenderer::DrawSettings() const
+{
+    CDrawSettings s;
+    s.iterations = m_nIterations;
+    s.detail = m_nDetail;
+    s.drawLimit = m_nDrawLimit;
+    s.timeLimit = m_bTimeLimit;
+    s.showPattern = m_bShowPattern;
+    s.showFractal = m_bShowFractal;
+    s.fill = m_bFill;
+    s.originX = m_transform.m_origin.x;
+    s.originY = m_transform.m_origin.y;
+    s.scale = m_transform.m_scale;
+    s.flipY = m_transform.m_flipY;
+    s.width = m_nWidth;
+    s.height = m_nHeight;
+    return s;
+}
+
+void CFractalRenderer::ApplyDrawSettings(const CDrawSettings& settings)
+{
+    CDrawSettings wanted = settings;
+    wanted.smooth = false;
+    if (wanted == DrawSettings())
+        return;
+    SetCanvasSize(settings.width, settings.height);
+    m_nIterations = settings.iterations;
+    m_nDetail = settings.detail;
+    m_nDrawLimit = settings.drawLimit;
+    m_bTimeLimit = settings.timeLimit;
+    m_bShowPattern = settings.showPattern;
+    m_bShowFractal = settings.showFractal;
+    m_bFill = settings.fill;
+    m_transform.m_origin = PointF{settings.originX, settings.originY};
+    m_transform.m_scale = settings.scale;
+    m_transform.m_flipY = settings.flipY;
+    m_bRedraw = 1;
+}

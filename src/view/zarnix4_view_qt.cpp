@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "document/zarnix4_doc.h"
 #include "export/file_export_dlg_qt.h"
@@ -56,6 +57,11 @@ CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
         });
     }
     connect(&m_history, &CEditHistory::patternRestored, this, &CZarnix4View::OnPatternRestored);
+    m_restTimer.setSingleShot(true);
+    m_restTimer.setInterval(kRestMs);
+    connect(&m_restTimer, &QTimer::timeout, this, &CZarnix4View::OnPointerRest);
+    m_pollTimer.setInterval(4);
+    connect(&m_pollTimer, &QTimer::timeout, this, &CZarnix4View::PollPicture);
     UpdateScreenSize();
     // A screen plugged in later may be larger; the next recreated bitmap takes its size.
     connect(qGuiApp, &QGuiApplication::screenAdded, this, [this]() { UpdateScreenSize(); });
@@ -145,6 +151,8 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
     }
     // A move to a screen of another pixel ratio changes the device size without a resize.
     UpdateCanvasSize();
+    if (m_bBackground && m_bRedraw && m_pDocument != nullptr)
+        RequestPicture();  // the canvas keeps the last whole picture until the new one is done
     BeginDraw();
     if (m_bRedraw && m_pDocument != nullptr) {
         m_drawOutcome = DrawOutcome::Complete;  // a picture without the fractal is whole
@@ -185,6 +193,111 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
         m_bShownDragging = state.dragging;
     }
     Q_UNUSED(event);
+}
+
+void CZarnix4View::SetBackgroundDrawing(bool on)
+{
+    if (on == m_bBackground)
+        return;
+    m_bBackground = on;
+    if (!on && m_worker) {
+        m_worker.reset();  // stops and joins the thread; its undelivered pictures are dropped
+        m_pollTimer.stop();
+        m_bAwaiting = false;
+        m_bMoving = false;
+        m_restTimer.stop();
+    }
+    Redraw();
+}
+
+void CZarnix4View::RequestPicture()
+{
+    m_bRedraw = 0;
+    CPictureRequest request;
+    request.id = ++m_nRequestId;
+    request.pattern = m_pDocument->m_pattern;
+    request.settings = DrawSettings();
+    request.settings.smooth = m_bSmoothDrawing;
+    request.style = ScreenStyle();
+    request.moving = m_bMoving;
+    m_bRequestedMoving = m_bMoving;
+    m_bAwaiting = true;
+    if (!m_worker)
+        m_worker = std::make_unique<CPictureWorker>();
+    m_worker->Submit(std::move(request));
+    if (!m_pollTimer.isActive())
+        m_pollTimer.start();
+}
+
+void CZarnix4View::PollPicture()
+{
+    if (!m_worker) {
+        m_pollTimer.stop();
+        return;
+    }
+    if (std::optional<CPictureResult> result = m_worker->TakeResult())
+        ShowPicture(std::move(*result));
+    if (!m_bAwaiting)
+        m_pollTimer.stop();
+}
+
+void CZarnix4View::ShowPicture(CPictureResult result)
+{
+    if (!m_bBackground)
+        return;
+    if (m_bExporting) {
+        // The canvas is the export's: the picture is drawn anew when the export is done.
+        m_bRedraw = 1;
+        return;
+    }
+    // Only pictures newer than the one shown, of the canvas and mode as they are now; an older
+    // request's picture only when it is a moving frame (a drag shows the frames it can).
+    if (result.id <= m_nShownId || (result.id != m_nRequestId && !result.moving))
+        return;
+    if (result.settings.width != m_nWidth || result.settings.height != m_nHeight ||
+        result.settings.smooth != m_bSmoothDrawing)
+        return;
+    m_nShownId = result.id;
+    if (result.id == m_nRequestId)
+        m_bAwaiting = false;
+    m_bShownMoving = result.moving;
+    if (result.settings.smooth) {
+        if (result.smoothDrawn)
+            m_smoothPicture = std::move(result.smooth);
+        else
+            m_smoothPicture = CRgbaImage{};
+    } else if (!result.canvas.empty()) {
+        BeginDraw();
+        if (!m_bitmap.IsEmpty()) {
+            const int w = std::min({result.width, m_bitmap.Width(), m_nWidth});
+            const int h = std::min({result.height, m_bitmap.Height(), m_nHeight});
+            for (int y = 0; y < h; ++y)
+                std::memcpy(m_bitmap.Bits() + static_cast<size_t>(y) * m_bitmap.Width(),
+                            result.canvas.data() + static_cast<size_t>(y) * result.width, static_cast<size_t>(w) * 4);
+        }
+        EndDraw();
+    }
+    m_drawOutcome = result.outcome;
+    m_nLineCount = result.lineCount;
+    m_nPolygonCount = result.polygonCount;
+    ++m_nSceneCount;
+    // A moving frame stops at its frame budget by design; the status follows whole pictures.
+    if (m_pFrame != nullptr && !result.moving) {
+        m_pFrame->SetDrawOutcomeText(QString::fromStdString(DrawOutcomeText()));
+        m_pFrame->SetMetricsText(MetricsText());
+    }
+    update();
+}
+
+void CZarnix4View::OnPointerRest()
+{
+    m_restTimer.stop();
+    if (!m_bMoving)
+        return;
+    m_bMoving = false;
+    // The moving frames give way to the full picture.
+    if (m_bRequestedMoving || m_bShownMoving)
+        Redraw();
 }
 
 void CZarnix4View::SetSmoothDrawing(bool on)
@@ -742,13 +855,16 @@ void CZarnix4View::mousePressEvent(QMouseEvent* event)
     FollowHitState();
 }
 
-// A drag ends with the first move that no longer carries the button; releases need nothing.
+// Letting go of the left button ends a drag's hit state; letting go of the drag or pan
+// shows the full picture at once.
 void CZarnix4View::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
         m_bLeftDown = false;
         FollowHitState();
     }
+    if (!(event->buttons() & (Qt::LeftButton | Qt::MiddleButton)))
+        OnPointerRest();
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -757,6 +873,10 @@ void CZarnix4View::mouseMoveEvent(QMouseEvent* event)
     // The cursor request comes first, as the system sends it before the move; a second one
     // after the move shows the cursor of the new hit state at once.
     SendCursorRequest(HTCLIENT);
+    if (m_bBackground && (event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
+        m_bMoving = true;
+        m_restTimer.start();
+    }
     const POINT p = ClientToDevice(event->position());
     m_bSnapBypass = (event->modifiers() & Qt::AltModifier) != 0;
     if (WindowProc(WM_MOUSEMOVE, KeyState(event->buttons(), event->modifiers()), PackPosition(p)) == 0)

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QImage>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -19,6 +20,7 @@
 #include "render/smooth_renderer.h"
 #include "view/fractal_renderer.h"
 #include "view/handles_overlay_qt.h"
+#include "view/picture_worker_qt.h"
 
 class CEditorContextMenu;
 class CSetCoordinateDlg;
@@ -156,8 +158,24 @@ public:
     void TrackContextMenu(uint8_t subMenu, uint8_t kneeFlags, POINT client) override;
     bool RunSetCoordinateDialog(CPattern& pattern, int index) override;
 
-    // How many times a paint regenerated the picture; for checks of the redraw protocol.
+    // How many times a paint regenerated the picture (or, drawing in the background, how many
+    // finished pictures were put on the canvas); for checks of the redraw protocol.
     int SceneCount() const { return m_nSceneCount; }
+
+    // Drawing in the background: a paint that needs a new picture hands copies of the pattern
+    // and the drawing settings to a worker thread and shows the canvas as it is; the finished
+    // picture replaces the canvas whole. While the pointer drags a point or pans, frames are
+    // drawn with a frame budget, and the full picture once the pointer rests. Off, a paint
+    // draws the picture itself (the tests' default, set before views are made).
+    static void SetBackgroundDrawingDefault(bool on) { s_bBackgroundDefault = on; }
+    void SetBackgroundDrawing(bool on);
+    bool BackgroundDrawing() const { return m_bBackground; }
+    // A picture is wanted or being drawn that has not been shown yet.
+    bool PicturePending() const { return m_bRedraw != 0 || m_bAwaiting; }
+    // The picture on the canvas is a moving frame (drawn with the frame budget).
+    bool ShowsMovingFrame() const { return m_bShownMoving; }
+    // The time a pointer must rest before the full picture follows moving frames.
+    static constexpr int kRestMs = 120;
 
     // Smooth Drawing: the picture drawn antialiased (with the construction lines when Show
     // Pattern is on) instead of on the canvas. Off until switched on.
@@ -250,4 +268,23 @@ private:
     // Smooth Drawing's picture, drawn by DrawSmoothPicture when a paint redraws.
     bool m_bSmoothDrawing = false;
     CRgbaImage m_smoothPicture;
+
+    // Background drawing (see SetBackgroundDrawing).
+    void RequestPicture();
+    void ShowPicture(CPictureResult result);
+    void OnPointerRest();
+    static inline bool s_bBackgroundDefault = true;
+    bool m_bBackground = s_bBackgroundDefault;
+    bool m_bAwaiting = false;        // the last request's picture has not arrived
+    bool m_bMoving = false;          // the pointer drags or pans: frames get the frame budget
+    bool m_bRequestedMoving = false; // the last request was a moving frame
+    bool m_bShownMoving = false;     // the canvas shows a moving frame
+    uint64_t m_nRequestId = 0;
+    uint64_t m_nShownId = 0;
+    QTimer m_restTimer;
+    // Looks for the worker's finished picture while one is awaited.
+    QTimer m_pollTimer;
+    void PollPicture();
+    // Last: its thread is stopped and joined before anything it delivers to goes away.
+    std::unique_ptr<CPictureWorker> m_worker;
 };

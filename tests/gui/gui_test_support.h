@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "view/zarnix4_view_qt.h"
+
 namespace gui_test {
 
 // The temporary home of the test program: settings, data and runtime folders live in it.
@@ -48,6 +50,9 @@ inline QApplication& App()
         if (created == nullptr)
             created = new QApplication(argc, argv);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QDir(home).filePath(QStringLiteral("config")));
+        // The tests look at the picture right after an event: views draw it in the paint.
+        // Tests of background drawing switch it on for their view.
+        CZarnix4View::SetBackgroundDrawingDefault(false);
         return created;
     }();
     return *app;

@@ -1,0 +1,131 @@
+// The window's picture drawn on the worker thread: a drag over a dense pattern keeps the
+// event loop free, the picture shown at rest is the one a synchronous draw makes, and a
+// cancelled picture never reaches the screen.
+#include <QElapsedTimer>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "editor_fixture.h"
+
+namespace {
+
+class BackgroundDrawingTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        view->SetBackgroundDrawing(true);
+        // A zig-zag of 32 segments with an amplitude of 80: millions of lines at the detail.
+        CPattern& p = Pattern();
+        p.m_count = 32;
+        for (int i = 0; i <= 32; ++i)
+            p.m_points[i] = PointF{-300.0f + 600.0f * static_cast<float>(i) / 32.0f, (i % 2 == 0) ? -80.0f : 80.0f};
+        std::fill(std::begin(p.m_kneeFlags), std::end(p.m_kneeFlags), uint8_t{0});
+        p.UpdateKnees();
+        view->m_transform.m_origin = PointF{0.0f, 0.0f};
+        view->m_transform.m_scale = 0.25f;
+        view->m_nIterations = 20;
+        view->m_nDrawLimit = 20000;  // the picture at rest is whole, so it can be compared
+        view->setFocus();
+        view->Redraw();
+        ASSERT_TRUE(WaitForPicture());
+    }
+
+    CPattern& Pattern() const { return view->GetDocument()->m_pattern; }
+    bool WaitForPicture() { return gui_test::WaitFor([this]() { return !view->PicturePending(); }, 120000); }
+    QPoint Pixel(PointF p) const
+    {
+        const POINT px = view->m_transform.WorldToScreen(p);
+        return QPoint(px.x, px.y);
+    }
+    void Send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, QPointF(at), QPointF(view->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(view, &event);
+    }
+    // The view's picture equals what a renderer of its settings draws synchronously.
+    void ExpectCanvasIsSynchronousPicture()
+    {
+        auto renderer = std::make_unique<CFractalRenderer>();
+        renderer->ApplyDrawSettings(view->DrawSettings());
+        renderer->BeginDraw();
+        renderer->DrawScene(Pattern());
+        renderer->EndDraw();
+        ASSERT_EQ(renderer->m_drawOutcome, DrawOutcome::Complete);
+        const QImage shown = view->CanvasImage();
+        ASSERT_EQ(shown.width(), renderer->m_nWidth);
+        ASSERT_EQ(shown.height(), renderer->m_nHeight);
+        int differing = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(shown.constScanLine(y));
+            const uint32_t* expected = renderer->m_bitmap.Bits() + static_cast<size_t>(y) * renderer->m_bitmap.Width();
+            for (int x = 0; x < shown.width(); ++x)
+                differing += (row[x] & 0xFFFFFFu) != (expected[x] & 0xFFFFFFu) ? 1 : 0;
+        }
+        EXPECT_EQ(differing, 0);
+    }
+};
+
+// The time the loop may take for one move: a frame at 30 per second. A build with the thread
+// sanitizer runs everything several times slower, so it gets a looser bound.
+#if defined(__SANITIZE_THREAD__)
+constexpr qint64 kFrameMs = 150;
+#else
+constexpr qint64 kFrameMs = 33;
+#endif
+
+TEST_F(BackgroundDrawingTest, DragKeepsTheLoopFreeAndRestsOnTheWholePicture)
+{
+    const int before = view->SceneCount();
+    const PointF start = Pattern().m_points[16];
+    const QPoint from = Pixel(start);
+    QPoint at = from;
+    Send(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    Send(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    std::vector<qint64> times;
+    bool sawMovingFrame = false;
+    for (int i = 0; i < 40; ++i) {
+        // Round a small circle: the pattern stays as dense as it is.
+        const double angle = 0.3 * (i + 1);
+        at = from + QPoint(static_cast<int>(std::lround(6.0 * std::cos(angle))) - 6, static_cast<int>(std::lround(6.0 * std::sin(angle))));
+        QElapsedTimer timer;
+        timer.start();
+        Send(QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton);
+        QCoreApplication::processEvents();  // the paint, and any picture that has arrived
+        times.push_back(timer.elapsed());
+        sawMovingFrame = sawMovingFrame || view->ShowsMovingFrame();
+        QTest::qWait(8);  // a pointer reports about every 10 ms
+    }
+    EXPECT_LT(*std::max_element(times.begin(), times.end()), kFrameMs);
+    EXPECT_TRUE(sawMovingFrame);  // frames were shown during the drag
+    Send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    ASSERT_TRUE(WaitForPicture());
+    EXPECT_FALSE(view->ShowsMovingFrame());
+    EXPECT_GT(view->SceneCount(), before + 1);
+    EXPECT_NE(Pattern().m_points[16], start);  // the drag moved the point
+    ExpectCanvasIsSynchronousPicture();
+}
+
+TEST_F(BackgroundDrawingTest, NewerRequestCancelsThePictureInProgress)
+{
+    const int before = view->SceneCount();
+    // A picture without the time budget that takes far longer than the test waits ...
+    view->m_bTimeLimit = 0;
+    view->m_nDetail = 1;
+    view->Redraw();
+    view->repaint();
+    ASSERT_TRUE(view->PicturePending());
+    // ... gives way to the next one at once, and is never shown.
+    view->m_nIterations = 2;
+    view->Redraw();
+    view->repaint();
+    ASSERT_TRUE(WaitForPicture());
+    EXPECT_EQ(view->SceneCount(), before + 1);
+    ExpectCanvasIsSynchronousPicture();
+}
+
+}  // namespace
