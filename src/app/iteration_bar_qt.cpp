@@ -1,6 +1,8 @@
 #include "app/iteration_bar_qt.h"
 
+#include <QAction>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -32,9 +34,11 @@ CIterationBar::CIterationBar(QWidget* parent) : QToolBar(parent)
     m_slider->setFocusPolicy(Qt::StrongFocus);
     m_slider->setFixedWidth(fontMetrics().averageCharWidth() * 22);
     addWidget(m_slider);
-    // Every change the user makes (drag, keys, clicks, wheel) reaches the view; a move by
-    // the program is made with the notification blocked.
-    connect(m_slider, &QSlider::valueChanged, this, &CIterationBar::sliderMoved);
+    // Every action the user takes (drag, keys, clicks, wheel) reaches the view with the
+    // position it leads to, also when that is the position shown already: beyond 20
+    // iterations the slider sits at its end, and End must still set 20. A move by the
+    // program triggers no action.
+    connect(m_slider, &QAbstractSlider::actionTriggered, this, [this](int) { emit sliderMoved(m_slider->sliderPosition()); });
 
     m_iterations = AddField(QString(), IDC_ITERATIONS, QStringLiteral("999"));
     m_detail = AddField(QStringLiteral("Detail:"), IDC_DETAIL, QStringLiteral("999"));
@@ -91,6 +95,16 @@ void CIterationBar::SetSliderPosition(int32_t position)
 
 bool CIterationBar::eventFilter(QObject* watched, QEvent* event)
 {
+    // The window's shortcuts win over the keys a line edit takes for itself (on X11, Ctrl+E
+    // moves to the end of the line): such a key, when it reaches the field, triggers the
+    // window's command instead. The clipboard, undo and select-all keys stay the field's.
+    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched) != nullptr) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (QAction* action = WindowShortcut(key)) {
+            action->trigger();
+            return true;
+        }
+    }
     // Opening a menu takes the focus only for a moment; that is not leaving the field.
     if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         for (int id : {IDC_ITERATIONS, IDC_DETAIL, IDC_DRAW_LIMIT}) {
@@ -99,4 +113,28 @@ bool CIterationBar::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QToolBar::eventFilter(watched, event);
+}
+
+QAction* CIterationBar::WindowShortcut(const QKeyEvent* key) const
+{
+    if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0)
+        return nullptr;  // typing, deleting and moving in the field
+    for (QKeySequence::StandardKey own : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                                          QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll}) {
+        if (key->matches(own))
+            return nullptr;
+    }
+    const QKeySequence pressed(key->keyCombination());
+    QWidget* frame = window();
+    if (frame == nullptr || frame == this)
+        return nullptr;
+    for (QAction* action : frame->findChildren<QAction*>()) {
+        if (!action->isEnabled() || action->shortcutContext() == Qt::WidgetShortcut)
+            continue;
+        for (const QKeySequence& shortcut : action->shortcuts()) {
+            if (shortcut == pressed)
+                return action;
+        }
+    }
+    return nullptr;
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class QAction;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QSlider;
@@ -37,6 +39,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's enabled command whose shortcut is this key (with Ctrl, Alt or Meta, and
+    // none of the field's own clipboard, undo and select-all keys); null if there is none.
+    QAction* WindowShortcut(const QKeyEvent* key) const;
+
     QLineEdit* AddField(const QString& label, int fieldId, const QString& widest);
 
     QSlider* m_slider = nullptr;

@@ -615,6 +615,11 @@ void CMainFrame::OnMenuSelect(uint32_t commandId)
 uint32_t CMainFrame::OnSetMessageString(uint32_t stringId)
 {
     const uint32_t last = m_nLastMessage;
+    // While an export runs (from its dialog on), the text it started with stays: "Exporting..."
+    // after the menu, until the export's outcome replaces it.
+    if (stringId == AFX_IDS_IDLEMESSAGE && m_nPendingPrompt == 0 && last == IDS_EXPORTING && m_view != nullptr &&
+        m_view->IsExporting())
+        return last;
     uint32_t shown = stringId;
     if (stringId == AFX_IDS_IDLEMESSAGE && m_nPendingPrompt != 0) {
         shown = m_nPendingPrompt;

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cctype>
+
 #include <unistd.h>
 
 namespace {
@@ -18,12 +20,39 @@ CSingleInstance::CSingleInstance(QObject* parent) : QObject(parent) {}
 
 CSingleInstance::~CSingleInstance() = default;
 
+QString CSingleInstance::DisplayKey()
+{
+    // Only letters, digits, dot, dash and underscore reach the file name.
+    auto clean = [](const QByteArray& text) {
+        QString out;
+        for (char c : text)
+            out += (std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-') ? QChar(c) : QChar('_');
+        return out;
+    };
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    const QByteArray x11 = qgetenv("DISPLAY");
+    // A platform that needs no display (offscreen, vnc, ...) is a session of its own.
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        return clean(platform);
+    QStringList parts;
+    if (!wayland.isEmpty() && !platform.startsWith("xcb"))
+        parts << QStringLiteral("wayland-") + clean(wayland);
+    if (!x11.isEmpty() && !platform.startsWith("wayland"))
+        parts << QStringLiteral("x11-") + clean(x11);
+    return parts.join(QLatin1Char('-'));
+}
+
 QString CSingleInstance::DefaultServerName()
 {
+    const QString display = DisplayKey();
+    if (display.isEmpty())
+        return QString();
     const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
     if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath(QStringLiteral("zarnix4.socket"));
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("zarnix4-%1.socket").arg(static_cast<qulonglong>(getuid())));
+        return QDir(runtime).filePath(QStringLiteral("zarnix4-%1.socket").arg(display));
+    return QDir(QDir::tempPath())
+        .filePath(QStringLiteral("zarnix4-%1-%2.socket").arg(static_cast<qulonglong>(getuid())).arg(display));
 }
 
 bool CSingleInstance::HandOff(const QString& serverName, const QString& path, int timeoutMs)

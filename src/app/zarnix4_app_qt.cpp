@@ -1,5 +1,7 @@
 #include "app/zarnix4_app_qt.h"
 
+#include <cstdio>
+
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -331,9 +333,17 @@ int RunEditor(int argc, char** argv, const std::string& file)
 {
     // A later start with a file gives it to the editor that already runs, and ends.
     QString path = QString::fromLocal8Bit(file.c_str());
+    // Without a display there is no window to open, and none of this session to hand to.
+    const QString serverName = CSingleInstance::DefaultServerName();
+    if (serverName.isEmpty()) {
+        std::fputs("zarnix4: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set);\n"
+                   "use --export or --save-as to work without one\n",
+                   stderr);
+        return 1;
+    }
     if (!path.isEmpty()) {
         path = QFileInfo(path).absoluteFilePath();
-        if (CSingleInstance::HandOff(CSingleInstance::DefaultServerName(), path))
+        if (CSingleInstance::HandOff(serverName, path))
             return 0;
     }
 
@@ -348,6 +358,6 @@ int RunEditor(int argc, char** argv, const std::string& file)
     CZarnix4App app;
     if (!app.InitInstance(path))
         return 1;
-    app.StartSingleInstanceServer(CSingleInstance::DefaultServerName());
+    app.StartSingleInstanceServer(serverName);
     return application.exec();
 }

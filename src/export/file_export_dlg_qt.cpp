@@ -1,5 +1,6 @@
 #include "export/file_export_dlg_qt.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -260,6 +261,59 @@ void CFileExportDlg::accept()
 
 namespace {
 
+// Keeps every input event from the widgets of one window while an export runs, so that nothing
+// reaches the document, the view or the bars, whatever the progress dialog's modality lets by
+// (events queued before it was shown, events sent to a widget directly). Painting, resizing
+// and the progress dialog itself go on.
+class CInputSeal : public QObject {
+public:
+    explicit CInputSeal(QWidget* window) : m_window(window)
+    {
+        if (m_window != nullptr)
+            qApp->installEventFilter(this);
+    }
+    ~CInputSeal() override
+    {
+        if (m_window != nullptr)
+            qApp->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TabletPress:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            break;
+        default:
+            return false;
+        }
+        QObject* target = watched;
+        // A shortcut is delivered to its action, which belongs to the window's widgets.
+        if (auto* action = qobject_cast<QAction*>(watched))
+            target = action->parent();
+        auto* widget = qobject_cast<QWidget*>(target);
+        return widget != nullptr && widget->window() == m_window;
+    }
+
+private:
+    QWidget* m_window;
+};
+
 // Shows the progress of a long export in a modal dialog that appears after half a second;
 // its Cancel button stops the export. The window keeps repainting meanwhile.
 class CProgressDialogSink : public CExportProgress {
@@ -269,10 +323,12 @@ public:
     {
         m_dialog.setWindowTitle(QStringLiteral("Export"));
         m_dialog.setWindowModality(Qt::ApplicationModal);
-        m_dialog.setMinimumDuration(500);
+        m_dialog.setMinimumDuration(0);
         m_dialog.setAutoClose(false);
         m_dialog.setAutoReset(false);
         m_dialog.setValue(0);
+        // Up at once: from here on, input goes to the dialog and not to the window.
+        m_dialog.show();
         m_clock.start();
     }
 
@@ -323,6 +379,8 @@ QString RunExportCommandDialog(QWidget* view, CFractalRenderer& renderer, const 
     if (file.isEmpty())
         return QStringLiteral("Cancel");
 
+    // Sealed from here until the file is written or the export is cancelled.
+    CInputSeal seal(view != nullptr ? view->window() : nullptr);
     CProgressDialogSink progress(view);
     std::string error;
     std::string written;

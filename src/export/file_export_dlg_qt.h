@@ -81,7 +81,7 @@ private:
 QString LinesText(int32_t segments, int32_t iterations);
 
 // The Export command: runs the dialog over `view`, then the export with a progress dialog
-// that appears when it takes longer than half a second and can cancel it. The drawing
+// that appears at once, seals the window from input and can cancel it. The drawing
 // options start as last remembered and are remembered when the dialog is accepted. An export
 // that fails (as opposed to one the user cancelled) is explained in a message box. Answers
 // the status text: "Exported" or "Cancel". `dialogHook`, when set, is called with the dialog instead of

@@ -104,6 +104,9 @@ POINT CZarnix4View::ClientToDevice(QPointF logical) const
 
 void CZarnix4View::UpdateCanvasSize()
 {
+    // While an export runs the canvas is the export's: a resize is applied when it is over.
+    if (m_bExporting)
+        return;
     // A minimised window keeps its widget size in Qt, so there is nothing to skip here; a
     // size of nothing keeps the last canvas, as minimising does.
     const QSize size = DeviceSize();
@@ -454,6 +457,22 @@ void CZarnix4View::FollowHitState()
     }
 }
 
+void CZarnix4View::RefreshHitAfterViewChange()
+{
+    // What lies under the pointer, and the pointer's pattern position, changed with the view.
+    const QPoint at = mapFromGlobal(QCursor::pos());
+    if (!rect().contains(at) || m_pDocument == nullptr) {
+        m_bHitRefreshPending = true;  // taken up when the pointer comes back
+        return;
+    }
+    const POINT p = ClientToDevice(QPointF(at));
+    TakePointerPosition(p.x, p.y);
+    UpdateHit(m_pDocument->m_pattern);
+    ShowPointerPosition();
+    UpdateCursor();
+    ShowCursor(m_cursorIndex);
+}
+
 void CZarnix4View::ZoomAboutCentre(float notches)
 {
     m_transform.ZoomAt(m_transform.m_origin.x, m_transform.m_origin.y, notches);
@@ -623,7 +642,8 @@ void CZarnix4View::OnToggleDisplay(uint32_t commandId)
 
 void CZarnix4View::OnFileExport()
 {
-    if (m_pDocument == nullptr)
+    // One export at a time: a second one would take the canvas from under the first.
+    if (m_pDocument == nullptr || m_bExporting)
         return;
     // The canvas is the export's while it runs; the window keeps showing the view's picture.
     m_exportImage = CanvasImage().copy();
@@ -631,6 +651,8 @@ void CZarnix4View::OnFileExport()
     const QString status = RunExportCommandDialog(this, *this, m_pDocument->m_pattern);
     m_bExporting = false;
     m_exportImage = QImage();
+    // A resize during the export takes effect now.
+    UpdateCanvasSize();
     if (m_pFrame != nullptr)
         m_pFrame->SetMessageText(status);
     // A bitmap export leaves the canvas to be drawn anew; show the view's picture again.
@@ -749,10 +771,15 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
             if (id == ID_VIEW_SET_DEFAULT && !(result & RESULT_REDRAW) && m_pFrame != nullptr)
                 m_pFrame->SetMessageText(QStringLiteral(
                     "Set as Default View refused: a point would lie beyond the range of coordinates"));
+            if (id == ID_VIEW_SET_DEFAULT)
+                RefreshHitAfterViewChange();
             return FinishMessage(result) ? 1 : 0;
         }
-        case ID_VIEW_RESTORE_DEFAULT:
-            return FinishMessage(OnNavigateEvent(WM_COMMAND, id)) ? 1 : 0;
+        case ID_VIEW_RESTORE_DEFAULT: {
+            const uint32_t result = OnNavigateEvent(WM_COMMAND, id);
+            RefreshHitAfterViewChange();
+            return FinishMessage(result) ? 1 : 0;
+        }
         default:
             return 0;
         }
@@ -797,9 +824,13 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
         UpdateHit(pattern);
         return FinishMessage(EditAndRecord(WM_RBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern)) ? 1 : 0;
     }
-    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
         m_lastClient = UnpackPosition(lParam);
-        return FinishMessage(OnNavigateEvent(WM_MBUTTONDOWN, static_cast<uint32_t>(wParam) + 256)) ? 1 : 0;
+        const uint32_t result = OnNavigateEvent(WM_MBUTTONDOWN, static_cast<uint32_t>(wParam) + 256);
+        if (wParam & MK_SHIFT)
+            RefreshHitAfterViewChange();  // the view was reset under the pointer
+        return FinishMessage(result) ? 1 : 0;
+    }
     case WM_MOUSEWHEEL: {
         // The position has been converted to client pixels already.
         const POINT p = UnpackPosition(lParam);

@@ -122,6 +122,8 @@ public:
 
     // View > Zoom In and Zoom Out: one wheel notch (`notches` = 1 or -1) about the view's centre.
     void ZoomAboutCentre(float notches);
+    // True from the Export command's dialog until its file is written or the export cancelled.
+    bool IsExporting() const { return m_bExporting; }
 
     // The edit history of the document's pattern (Edit > Undo and Redo, the modified state).
     CEditHistory& History() { return m_history; }
@@ -231,6 +233,8 @@ private:
     void SendCursorRequest(uint32_t hitCode);
     int32_t* FieldValue(int fieldId);
     void UpdateCanvasSize();
+    // Takes the hit state and pointer position anew after the view changed under the pointer.
+    void RefreshHitAfterViewChange();
     void DrawSmoothPicture();
     void ShowSwitches();
     // Undo or redo put a pattern in place: hit state, cursor and picture follow it.

@@ -295,6 +295,44 @@ TEST_F(EditorTest, LaterStartHandsItsFileToTheRunningEditor)
     EXPECT_EQ(m_app->Document()->m_pattern.m_count, 4);
 }
 
+TEST_F(EditorTest, TheHandOffStaysWithinTheDisplaysSession)
+{
+    const QByteArray saved[3] = {qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY")};
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("DISPLAY", ":1");
+    const QString first = CSingleInstance::DefaultServerName();
+    qputenv("DISPLAY", "host:1.0");
+    const QString remote = CSingleInstance::DefaultServerName();
+    qunsetenv("DISPLAY");
+    const QString none = CSingleInstance::DefaultServerName();
+    qunsetenv("QT_QPA_PLATFORM");
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    const QString wayland = CSingleInstance::DefaultServerName();
+    const char* names[3] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(names[i]);
+        else
+            qputenv(names[i], saved[i]);
+    }
+    EXPECT_TRUE(first.endsWith("zarnix4-x11-_1.socket")) << first.toStdString();
+    EXPECT_TRUE(remote.endsWith("zarnix4-x11-host_1.0.socket")) << remote.toStdString();
+    EXPECT_TRUE(none.isEmpty()) << none.toStdString();
+    EXPECT_TRUE(wayland.endsWith("zarnix4-wayland-wayland-0.socket")) << wayland.toStdString();
+
+    // A start without a display says so and ends, handing nothing to a window elsewhere.
+    QProcess start;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : names)
+        environment.remove(QString::fromLatin1(name));
+    start.setProcessEnvironment(environment);
+    start.start(QStringLiteral(ZARNIX_EXECUTABLE), {gui_test::WriteFile("nodisplay.zarnix", kWithView)});
+    ASSERT_TRUE(start.waitForFinished(20000));
+    EXPECT_NE(start.exitCode(), 0);
+    EXPECT_TRUE(start.readAllStandardError().contains("no display")) << "exit " << start.exitCode();
+}
+
 TEST_F(EditorTest, FileThatCannotBeOpenedAtStartEndsTheStart)
 {
     CZarnix4App other;

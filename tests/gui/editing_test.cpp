@@ -1,7 +1,10 @@
 // Editing on the picture, driven by mouse, wheel and key events sent to the real view.
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
+#include <QLineEdit>
+#include <QFile>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressDialog>
@@ -439,6 +442,38 @@ TEST_F(EditingTest, ALongExportCanBeCancelledAndLeavesNoFile)
     EXPECT_EQ(view->m_nIterations, 7);
     EXPECT_EQ(view->m_pProgress, nullptr);
     EXPECT_EQ(view->m_bIllustrator, 0);
+}
+
+TEST_F(EditingTest, TheHitStateFollowsAViewResetUnderThePointer)
+{
+    const QPoint at(330, 180);
+    QCursor::setPos(view->mapToGlobal(at));
+    QTest::mouseMove(view, at);
+    ASSERT_TRUE(gui_test::WaitFor([&] { return view->underMouse(); }, 2000));
+    for (int way = 0; way < 3; ++way) {
+        view->m_transform.m_scale = 2.0f;
+        view->m_transform.m_origin = PointF{40.0f, 10.0f};
+        Hover(at);
+        if (way == 0) {
+            frame->OnCommand(ID_VIEW_RESTORE_DEFAULT);
+        } else if (way == 1) {
+            Press(at, Qt::MiddleButton, Qt::ShiftModifier);
+            Release(at, Qt::MiddleButton);
+        } else {
+            frame->OnCommand(ID_VIEW_SET_DEFAULT);
+        }
+        EXPECT_EQ(view->m_transform.m_scale, 1.0f) << way;
+        EXPECT_EQ(view->m_pointer, World(at)) << way;
+    }
+    // A Ctrl+click without moving adds the point under the pointer, not where it was before.
+    const int count = Pattern().m_count;
+    Press(at, Qt::LeftButton, Qt::ControlModifier);
+    Release(at);
+    ASSERT_EQ(Pattern().m_count, count + 1);
+    bool found = false;
+    for (int i = 0; i <= Pattern().m_count; ++i)
+        found = found || Pattern().m_points[i] == World(at);
+    EXPECT_TRUE(found);
 }
 
 TEST_F(EditingTest, AFileHandedOverWaitsUntilNoDialogIsOpen)

@@ -1,5 +1,6 @@
 // The Iteration Bar driven by keys and the slider, as the user would.
 #include "editor_fixture.h"
+#include "export/file_export_dlg_qt.h"
 
 TEST_F(EditorTest, FirstUpdateFillsTheBarFromTheSettings)
 {
@@ -76,6 +77,47 @@ TEST_F(EditorTest, SliderSetsIterationsDownToZero)
     QTest::keyClick(slider, Qt::Key_Right);
     EXPECT_EQ(view->m_nIterations, 1);
     EXPECT_EQ(Field(IDC_ITERATIONS)->text(), "1");
+}
+
+TEST_F(EditorTest, EverySliderActionAppliesItsPositionAlsoAtTheEnd)
+{
+    QSlider* slider = bar->Slider();
+    for (int way = 0; way < 2; ++way) {
+        TypeInto(IDC_ITERATIONS, "25");
+        ASSERT_EQ(slider->value(), 20);
+        slider->setFocus();
+        if (way == 0)
+            QTest::keyClick(slider, Qt::Key_End);
+        else  // a page step towards the end, from the end
+            slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        EXPECT_EQ(view->m_nIterations, 20) << way;
+        EXPECT_EQ(Field(IDC_ITERATIONS)->text(), "20") << way;
+    }
+}
+
+// The window's shortcuts reach the window also with the focus in a field that would take the
+// key for itself (on X11 a line edit moves to the end of its line on Ctrl+E). Run on the xcb
+// platform as well, under Xvfb, by the test list.
+TEST_F(EditorTest, WindowShortcutsWinOverTheFieldsOwnKeys)
+{
+    for (int id : {IDC_ITERATIONS, IDC_DRAW_LIMIT}) {
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+        Field(id)->setFocus();
+        bool opened = false;
+        gui_test::OnNextModal([&opened](QWidget* modal) {
+            opened = qobject_cast<CFileExportDlg*>(modal) != nullptr;
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        QTest::keyClick(Field(id), Qt::Key_E, Qt::ControlModifier);
+        EXPECT_TRUE(gui_test::WaitFor([&] { return opened; }, 3000)) << id;
+        EXPECT_EQ(Pane0(), "Cancel");
+    }
+    // The field's own editing keys stay the field's: select all, then type over it.
+    Field(IDC_ITERATIONS)->setFocus();
+    QTest::keyClick(Field(IDC_ITERATIONS), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(Field(IDC_ITERATIONS), "3");
+    EXPECT_EQ(Field(IDC_ITERATIONS)->text(), "3");
 }
 
 TEST_F(EditorTest, IterationsAboveTwentyPutSliderAtItsEnd)

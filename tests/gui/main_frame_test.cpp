@@ -279,4 +279,19 @@ TEST_F(EditorTest, MenuPromptsAndExportingRule)
     QTest::keyClick(frame, Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(whileOpen, "Ready");
     EXPECT_EQ(Pane0(), "Cancel");
+
+    // Export chosen from the menu: "Exporting..." stays while its dialog is open.
+    QStringList whileChosen;
+    gui_test::OnNextModal([&](QWidget* modal) {
+        QTest::qWait(100);  // a few turns of the event loop
+        whileChosen << Pane0();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    file->popup(frame->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(gui_test::WaitFor([&] { return file->isVisible(); }));
+    ASSERT_TRUE(highlight(file, ID_FILE_EXPORT));
+    QTest::keyClick(file, Qt::Key_Return);
+    EXPECT_TRUE(gui_test::WaitFor([&] { return !whileChosen.isEmpty(); }));
+    EXPECT_EQ(whileChosen, QStringList{"Exporting..."});
+    EXPECT_EQ(Pane0(), "Cancel");
 }
