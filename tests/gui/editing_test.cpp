@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QFile>
 #include <QMenu>
+#include <QTimer>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressDialog>
 #include <QTemporaryDir>
@@ -442,6 +444,71 @@ TEST_F(EditingTest, ALongExportCanBeCancelledAndLeavesNoFile)
     EXPECT_EQ(view->m_nIterations, 7);
     EXPECT_EQ(view->m_pProgress, nullptr);
     EXPECT_EQ(view->m_bIllustrator, 0);
+}
+
+TEST_F(EditingTest, AnExportIsSealedFromInputAndAResizeWaitsForItsEnd)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const CPattern before = Pattern();
+    const float scale = view->m_transform.m_scale;
+    const QSize oldCanvas(view->m_nWidth, view->m_nHeight);
+    bool inputsSent = false;
+    bool progressAfterSecondExport = false;
+    // 3^14 points of Illustrator text: long enough for the input below to arrive meanwhile.
+    gui_test::OnNextModal([&](QWidget* modal) {
+        auto* dlg = qobject_cast<CFileExportDlg*>(modal);
+        ASSERT_NE(dlg, nullptr);
+        dlg->setDirectory(dir.path());
+        dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("sealed"));
+        dlg->IterationsEdit()->setText(QStringLiteral("14"));
+        dlg->OnPaneCommand(WM_COMMAND, (static_cast<uint64_t>(EN_KILLFOCUS) << 16) | IDC_EXPORT_ITERATIONS);
+        dlg->selectNameFilter(QStringLiteral("Adobe Illustrator (*.ai)"));
+        dlg->OnTypeChange();
+        dlg->accept();
+        gui_test::OnNextModal([&](QWidget* progress) {
+            if (qobject_cast<QProgressDialog*>(progress) == nullptr) {
+                ADD_FAILURE() << "no progress dialog";
+                return;
+            }
+            // A Ctrl+click that would add a point, a wheel notch that would zoom, keys in a
+            // field, a resize of the window and a second Export.
+            Press(QPoint(300, 250), Qt::LeftButton, Qt::ControlModifier);
+            Release(QPoint(300, 250));
+            Wheel(QPoint(300, 250), 120);
+            QTest::keyClicks(Field(IDC_ITERATIONS), QStringLiteral("5"));
+            frame->resize(frame->width() + 60, frame->height() + 40);
+            frame->OnCommand(ID_FILE_EXPORT);
+            progressAfterSecondExport = QApplication::activeModalWidget() == progress;
+            inputsSent = true;
+        });
+    });
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ADD_FAILURE() << "stuck at " << modal->metaObject()->className() << " "
+                          << (box ? box->text().toStdString() : std::string());
+            if (box)
+                box->accept();
+            else if (auto* bar = qobject_cast<QProgressDialog*>(modal))
+                bar->cancel();
+        }
+    });
+    watchdog.start(8000);
+    frame->OnCommand(ID_FILE_EXPORT);
+    ASSERT_TRUE(inputsSent) << "the export ended before the input was sent";
+    EXPECT_TRUE(progressAfterSecondExport);
+    EXPECT_EQ(Pane0(), "Exported");
+    EXPECT_TRUE(QFile::exists(dir.filePath("sealed.ai")));
+    EXPECT_EQ(0, std::memcmp(&before, &Pattern(), sizeof before));
+    EXPECT_EQ(view->m_transform.m_scale, scale);
+    EXPECT_EQ(Field(IDC_ITERATIONS)->text(), "7");
+    EXPECT_EQ(view->m_nIterations, 7);
+    // The resize took effect once the export was over.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QSize(view->m_nWidth, view->m_nHeight), view->size());
+    EXPECT_NE(QSize(view->m_nWidth, view->m_nHeight), oldCanvas);
 }
 
 TEST_F(EditingTest, TheHitStateFollowsAViewResetUnderThePointer)
