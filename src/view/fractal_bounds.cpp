@@ -58,6 +58,8 @@ public:
     bool Prepare(const CPattern& pattern);
     void Seed(PointF start, PointF end, uint8_t flags, int depth);
     void Walk(PointF start, PointF end, uint8_t flags, int depth);
+    template <typename Visit>
+    void ForEachChild(PointF start, PointF end, uint8_t flags, Visit&& visit);
 
     int m_n = 0;
     // The generator's child tables: rotation and scale of each inner point relative to the
@@ -164,12 +166,12 @@ bool BoundsWalker::Prepare(const CPattern& pattern)
 }
 
 // Adds the end points of every segment down to `depth` levels: positions of the full path too.
-void BoundsWalker::Seed(PointF start, PointF end, uint8_t flags, int depth)
+// Places the copy of the pattern on the segment from start to end, as the generator does,
+// and hands each child segment with its flags to `visit`. A child point beyond the float
+// range ends the walk (m_finite false).
+template <typename Visit>
+void BoundsWalker::ForEachChild(PointF start, PointF end, uint8_t flags, Visit&& visit)
 {
-    if ((flags & (KNEE_HIDE | KNEE_STATIC)) || depth == 0) {
-        m_box.Add(end.x, end.y);
-        return;
-    }
     const int row = (flags & KNEE_REVERSE) ? 1 : 0;
     const bool mirror = (flags & KNEE_MIRROR) != 0;
     const float dx = end.x - start.x;
@@ -185,9 +187,18 @@ void BoundsWalker::Seed(PointF start, PointF end, uint8_t flags, int depth)
             m_finite = false;
             return;
         }
-        Seed(prev, cur, m_flags[row][i - 1] ^ flags, depth - 1);
+        visit(prev, cur, static_cast<uint8_t>(m_flags[row][i - 1] ^ flags));
     }
-    Seed(cur, end, m_flags[row][m_n - 1] ^ flags, depth - 1);
+    visit(cur, end, static_cast<uint8_t>(m_flags[row][m_n - 1] ^ flags));
+}
+
+void BoundsWalker::Seed(PointF start, PointF end, uint8_t flags, int depth)
+{
+    if ((flags & (KNEE_HIDE | KNEE_STATIC)) || depth == 0) {
+        m_box.Add(end.x, end.y);
+        return;
+    }
+    ForEachChild(start, end, flags, [&](PointF a, PointF b, uint8_t childFlags) { Seed(a, b, childFlags, depth - 1); });
 }
 
 void BoundsWalker::Walk(PointF start, PointF end, uint8_t flags, int depth)
@@ -226,22 +237,7 @@ void BoundsWalker::Walk(PointF start, PointF end, uint8_t flags, int depth)
     }
     m_budget -= m_n;
 
-    const int row = (flags & KNEE_REVERSE) ? 1 : 0;
-    const bool mirror = (flags & KNEE_MIRROR) != 0;
-    PointF cur = start;
-    for (int i = 1; i < m_n; ++i) {
-        const PointF prev = cur;
-        const float c = m_c[row][i];
-        const float s = mirror ? -m_s[row][i] : m_s[row][i];
-        cur.x = start.x + (c * dx - s * dy);
-        cur.y = start.y + (s * dx + c * dy);
-        if (!IsFinite(cur)) {
-            m_finite = false;
-            return;
-        }
-        Walk(prev, cur, m_flags[row][i - 1] ^ flags, depth - 1);
-    }
-    Walk(cur, end, m_flags[row][m_n - 1] ^ flags, depth - 1);
+    ForEachChild(start, end, flags, [&](PointF a, PointF b, uint8_t childFlags) { Walk(a, b, childFlags, depth - 1); });
 }
 
 }  // namespace
