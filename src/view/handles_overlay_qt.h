@@ -9,16 +9,12 @@
 
 #include <cstdint>
 
+#include "interaction/edit_gestures.h"  // HandlesState
+
 struct GridSettings;
 class CPattern;
 class CViewTransform;
 class QPainter;
-
-struct HandlesState {
-    uint8_t hitKind = 0;   // HIT_NONE, HIT_POINT or HIT_KNEE under the pointer
-    int32_t hitIndex = -1;
-    bool dragging = false;  // the point of the hit is being dragged
-};
 
 // `ratio` is the widget's device pixel ratio: the transform maps to device pixels, the painter
 // works in logical ones, and the handles keep their logical size on any screen.

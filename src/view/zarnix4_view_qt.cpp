@@ -46,17 +46,17 @@ CZarnix4View::CZarnix4View(QWidget* parent) : QWidget(parent)
     for (uint8_t k = 0; k < 3; ++k) {
         QMenu* menu = m_contextMenu->SubMenu(k);
         connect(menu, &QMenu::triggered, this, [this](QAction* action) {
-            WindowProc(WM_COMMAND, action->data().toUInt(), 0);
+            m_gestures.Command(action->data().toUInt());
         });
         // The first cursor request after the menu closes runs the hit test anew.
         connect(menu, &QMenu::aboutToHide, this, [this]() {
             QTimer::singleShot(0, this, [this]() {
                 if (underMouse())
-                    SendCursorRequest(HTCLIENT);
+                    m_gestures.CursorRequest(true);
             });
         });
     }
-    connect(&m_history, &CEditHistory::patternRestored, this, &CZarnix4View::OnPatternRestored);
+    connect(&m_history, &CEditHistory::patternRestored, this, [this]() { m_gestures.PatternRestored(); });
     m_restTimer.setSingleShot(true);
     m_restTimer.setInterval(kRestMs);
     connect(&m_restTimer, &QTimer::timeout, this, &CZarnix4View::OnPointerRest);
@@ -73,6 +73,7 @@ void CZarnix4View::SetDocument(CZarnix4Doc* doc)
 {
     m_pDocument = doc;
     m_history.SetPattern(doc != nullptr ? &doc->m_pattern : nullptr);
+    m_gestures.SetPattern(doc != nullptr ? &doc->m_pattern : nullptr);
     m_history.Clear();
 }
 
@@ -187,13 +188,11 @@ void CZarnix4View::paintEvent(QPaintEvent* event)
         painter.fillRect(QRectF(0, shown.height(), shown.width(), all.height() - shown.height()), Qt::white);
     // The grid and the handles go over the copied picture, in the window only.
     if (m_bShowGrid)
-        PaintGrid(painter, m_grid, m_transform, ratio, QSize(m_nWidth, m_nHeight));
+        PaintGrid(painter, Grid(), m_transform, ratio, QSize(m_nWidth, m_nHeight));
     if (m_bShowHandles && m_pDocument != nullptr) {
-        const HandlesState state = ShownHandlesState();
+        const HandlesState state = m_gestures.ShownHandles();
         PaintHandles(painter, m_pDocument->m_pattern, m_transform, ratio, state);
-        m_nShownHitKind = state.hitKind;
-        m_nShownHitIndex = state.hitIndex;
-        m_bShownDragging = state.dragging;
+        m_gestures.HandlesPainted(state);
     }
     Q_UNUSED(event);
 }
@@ -388,9 +387,7 @@ bool CZarnix4View::FitFractal()
     if (!FitViewToFractal(m_pDocument->m_pattern, m_nIterations, m_nWidth, m_nHeight, m_transform))
         return false;
     // What lies under the pointer has changed with the view.
-    m_bHitRefreshPending = true;
-    if (underMouse())
-        SendCursorRequest(HTCLIENT);
+    m_gestures.ViewChanged(underMouse());
     Redraw();
     return true;
 }
@@ -407,7 +404,7 @@ void CZarnix4View::SetGrid(const GridSettings& grid)
 {
     if (!IsValidGridSpacing(grid.spacing))
         return;
-    m_grid = grid;
+    m_gestures.SetGrid(grid);
     if (m_bShowGrid)
         update();
 }
@@ -420,65 +417,10 @@ void CZarnix4View::SetShowGrid(bool on)
     update();  // the picture itself is unchanged
 }
 
-void CZarnix4View::SnapPointer()
-{
-    if (m_bSnap && !m_bSnapBypass)
-        m_pointer = NearestLatticePoint(m_grid, m_pointer);
-}
-
-QString CZarnix4View::HintText() const
-{
-    if (m_pDocument == nullptr)
-        return QString();
-    return QString::fromStdString(EditorHintText(m_pDocument->m_pattern, m_hitKind, m_hitIndex));
-}
-
-HandlesState CZarnix4View::ShownHandlesState() const
-{
-    HandlesState state;
-    if (m_bPointerInside || m_bLeftDown) {
-        state.hitKind = m_hitKind;
-        state.hitIndex = m_hitIndex;
-    }
-    state.dragging = m_bLeftDown && state.hitKind == HIT_POINT;
-    return state;
-}
-
-void CZarnix4View::FollowHitState()
-{
-    const HandlesState state = ShownHandlesState();
-    if (m_bShowHandles && (state.hitKind != m_nShownHitKind || state.hitIndex != m_nShownHitIndex ||
-                           state.dragging != m_bShownDragging))
-        update();
-    const QString hint = m_bPointerInside || m_bLeftDown ? HintText() : QString();
-    if (hint != m_shownHint && m_pFrame != nullptr) {
-        m_shownHint = hint;
-        m_pFrame->SetHintText(hint);
-    }
-}
-
-void CZarnix4View::RefreshHitAfterViewChange()
-{
-    // What lies under the pointer, and the pointer's pattern position, changed with the view.
-    const QPoint at = mapFromGlobal(QCursor::pos());
-    if (!rect().contains(at) || m_pDocument == nullptr) {
-        m_bHitRefreshPending = true;  // taken up when the pointer comes back
-        return;
-    }
-    const POINT p = ClientToDevice(QPointF(at));
-    TakePointerPosition(p.x, p.y);
-    UpdateHit(m_pDocument->m_pattern);
-    ShowPointerPosition();
-    UpdateCursor();
-    ShowCursor(m_cursorIndex);
-}
-
 void CZarnix4View::ZoomAboutCentre(float notches)
 {
     m_transform.ZoomAt(m_transform.m_origin.x, m_transform.m_origin.y, notches);
-    m_bHitRefreshPending = true;
-    if (underMouse())
-        SendCursorRequest(HTCLIENT);
+    m_gestures.ViewChanged(underMouse());
     Redraw();
 }
 
@@ -492,72 +434,6 @@ void CZarnix4View::RecordStep(const QString& name, const CPattern& before, int m
 {
     if (m_history.Record(name, before, mergeKey))
         Redraw();
-}
-
-void CZarnix4View::OnPatternRestored()
-{
-    // A later move continues no drag, and the hit state must name what is there now (an
-    // undone Add Point leaves no point at the old hit index).
-    m_nDragKey = 0;
-    if (m_pDocument != nullptr)
-        UpdateHit(m_pDocument->m_pattern);
-    if (m_lastCursorHitCode == HTCLIENT) {
-        UpdateCursor();
-        ShowCursor(m_cursorIndex);
-    }
-    Redraw();
-}
-
-namespace {
-
-// The name of the step an editor event makes, as the Edit menu shows it after "Undo".
-QString StepName(uint32_t message, uint32_t code, uint8_t hitKind, int32_t hitIndex, const CPattern& after)
-{
-    const uint8_t flags = hitIndex >= 0 && hitIndex < after.m_count && hitIndex < PATTERN_MAX_SEGMENTS
-                            ? after.m_kneeFlags[hitIndex] : 0;
-    auto flagName = [flags](uint8_t bit, const char* on, const char* off) {
-        return QString::fromLatin1((flags & bit) ? on : off);
-    };
-    if (message == WM_COMMAND) {
-        switch (LOWORD(code)) {
-        case ID_KNEE_REVERSE: return flagName(KNEE_REVERSE, "Reverse Knee", "Unreverse Knee");
-        case ID_KNEE_MIRROR: return flagName(KNEE_MIRROR, "Mirror Knee", "Unmirror Knee");
-        case ID_KNEE_HIDE: return flagName(KNEE_HIDE, "Hide Knee", "Unhide Knee");
-        case ID_KNEE_STATIC: return flagName(KNEE_STATIC, "Set Knee Static", "Clear Knee Static");
-        case ID_POINT_REMOVE: return QStringLiteral("Remove Point");
-        case ID_POINT_ADD: return QStringLiteral("Add Point");
-        case ID_POINT_SET_COORDINATE: return QStringLiteral("Set Coordinate");
-        case ID_VIEW_SET_DEFAULT: return QStringLiteral("Set as Default View");
-        default: return QStringLiteral("Edit Pattern");
-        }
-    }
-    switch (code) {
-    case MK_LBUTTON: return QStringLiteral("Move Point");
-    case MK_LBUTTON + 256:
-        return hitKind == HIT_KNEE ? QStringLiteral("Change Knee Direction") : QStringLiteral("Move Point");
-    case MK_LBUTTON + MK_SHIFT + 256:
-        return hitKind == HIT_KNEE ? flagName(KNEE_HIDE, "Hide Knee", "Unhide Knee") : QStringLiteral("Move Point");
-    case MK_LBUTTON + MK_CONTROL + 256:
-        return hitKind == HIT_POINT ? QStringLiteral("Remove Point") : QStringLiteral("Add Point");
-    default: return QStringLiteral("Edit Pattern");
-    }
-}
-
-}  // namespace
-
-uint32_t CZarnix4View::EditAndRecord(uint32_t message, uint32_t code, CPattern& pattern)
-{
-    const CPattern before = pattern;
-    const uint8_t hitKind = m_hitKind;
-    const int32_t hitIndex = m_hitIndex;
-    // Every left press begins a new drag; the moves with the button held join its step.
-    if (message == WM_LBUTTONDOWN || (message == WM_MOUSEMOVE && m_nDragKey == 0))
-        m_nDragKey = m_history.NewMergeKey();
-    const uint32_t result = OnEditEvent(message, code, pattern);
-    const bool drag = message != WM_COMMAND && (code == MK_LBUTTON || hitKind != HIT_KNEE) &&
-                      (code == MK_LBUTTON || code == MK_LBUTTON + 256 || code == MK_LBUTTON + MK_SHIFT + 256);
-    m_history.Record(StepName(message, code, hitKind, hitIndex, pattern), before, drag ? m_nDragKey : 0);
-    return result;
 }
 
 void CZarnix4View::ShowSwitches()
@@ -618,7 +494,7 @@ bool CZarnix4View::OnCommand(uint32_t commandId)
     case ID_VIEW_RESTORE_DEFAULT:
         // Handled by the window procedure, like the context menu's commands; the answer 0
         // lets the frame's own routing go on, which has nothing more to do for them.
-        WindowProc(WM_COMMAND, commandId, 0);
+        m_gestures.Command(commandId);
         return false;
     default:
         return false;
@@ -660,48 +536,6 @@ void CZarnix4View::OnFileExport()
         update();
 }
 
-uint32_t CZarnix4View::KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
-{
-    uint32_t state = 0;
-    if (buttons & Qt::LeftButton)
-        state |= MK_LBUTTON;
-    if (buttons & Qt::RightButton)
-        state |= MK_RBUTTON;
-    if (buttons & Qt::MiddleButton)
-        state |= MK_MBUTTON;
-    if (modifiers & Qt::ShiftModifier)
-        state |= MK_SHIFT;
-    if (modifiers & Qt::ControlModifier)
-        state |= MK_CONTROL;
-    return state;
-}
-
-// Messages carry a client position in device pixels as two signed 16-bit halves, as the
-// classic window messages do: x in the low and y in the high half.
-namespace {
-
-int64_t PackPosition(POINT p)
-{
-    auto clamp16 = [](int32_t v) { return static_cast<uint16_t>(static_cast<int16_t>(std::clamp(v, -32768, 32767))); };
-    return static_cast<int64_t>(clamp16(p.x)) | (static_cast<int64_t>(clamp16(p.y)) << 16);
-}
-
-POINT UnpackPosition(int64_t lParam)
-{
-    return POINT{static_cast<int16_t>(lParam & 0xFFFF), static_cast<int16_t>((lParam >> 16) & 0xFFFF)};
-}
-
-}  // namespace
-
-bool CZarnix4View::FinishMessage(uint32_t result)
-{
-    if (result == 0)
-        return false;
-    if (result & RESULT_REDRAW)
-        Redraw();
-    return true;
-}
-
 void CZarnix4View::ShowPointerPosition()
 {
     if (m_pFrame == nullptr)
@@ -712,131 +546,70 @@ void CZarnix4View::ShowPointerPosition()
     m_pFrame->SetPointerPaneText(QString::fromStdString(text));
 }
 
-void CZarnix4View::SendCursorRequest(uint32_t hitCode)
+// Messages carry a client position in device pixels as two signed 16-bit halves, as the
+// classic window messages do: x in the low and y in the high half.
+namespace {
+
+POINT UnpackPosition(int64_t lParam)
 {
-    WindowProc(WM_SETCURSOR, 0, hitCode);
+    return POINT{static_cast<int16_t>(lParam & 0xFFFF), static_cast<int16_t>((lParam >> 16) & 0xFFFF)};
 }
+
+HeldButtons HeldFromKeyState(uint64_t state)
+{
+    return HeldButtons{(state & MK_LBUTTON) != 0, (state & MK_RBUTTON) != 0, (state & MK_MBUTTON) != 0};
+}
+
+KeyModifiers KeysFromKeyState(uint64_t state)
+{
+    return KeyModifiers{(state & MK_SHIFT) != 0, (state & MK_CONTROL) != 0, false};
+}
+
+HeldButtons HeldFromQt(Qt::MouseButtons buttons)
+{
+    return HeldButtons{(buttons & Qt::LeftButton) != 0, (buttons & Qt::RightButton) != 0,
+                       (buttons & Qt::MiddleButton) != 0};
+}
+
+KeyModifiers KeysFromQt(Qt::KeyboardModifiers modifiers)
+{
+    return KeyModifiers{(modifiers & Qt::ShiftModifier) != 0, (modifiers & Qt::ControlModifier) != 0,
+                        (modifiers & Qt::AltModifier) != 0};
+}
+
+}  // namespace
 
 int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lParam)
 {
-    if (m_pDocument == nullptr)
-        return 0;
-    CPattern& pattern = m_pDocument->m_pattern;
     switch (message) {
-    case WM_SETCURSOR: {
-        m_lastCursorHitCode = static_cast<uint32_t>(lParam & 0xFFFF);
-        if (m_lastCursorHitCode != HTCLIENT)
-            return 0;
-        if (m_bHitRefreshPending) {
-            m_bHitRefreshPending = false;
-            const POINT p = ClientToDevice(mapFromGlobal(QCursor::pos().toPointF()));
-            TakePointerPosition(p.x, p.y);
-            UpdateHit(pattern);
-            ShowPointerPosition();
-        }
-        UpdateCursor();
-        ShowCursor(m_cursorIndex);
-        return 1;
-    }
+    case WM_SETCURSOR:
+        return m_gestures.CursorRequest((lParam & 0xFFFF) == HTCLIENT) ? 1 : 0;
     case WM_KEYDOWN:
     case WM_KEYUP:
-        if (wParam != VK_CONTROL)
-            return 0;
-        m_bCtrl = message == WM_KEYDOWN;
-        if (m_lastCursorHitCode == HTCLIENT) {
-            UpdateCursor();
-            ShowCursor(m_cursorIndex);
+        if (wParam == VK_CONTROL) {
+            if (message == WM_KEYDOWN)
+                m_gestures.KeyPressed(EditKey::Control);
+            else
+                m_gestures.KeyReleased(EditKey::Control);
         }
         return 0;
-    case WM_COMMAND: {
-        if (HIWORD(wParam) != 0)
-            return 0;
-        const uint32_t id = LOWORD(wParam);
-        switch (id) {
-        case ID_KNEE_REVERSE:
-        case ID_KNEE_MIRROR:
-        case ID_KNEE_HIDE:
-        case ID_POINT_REMOVE:
-        case ID_POINT_ADD:
-        case ID_POINT_SET_COORDINATE:
-        case ID_VIEW_SET_DEFAULT:
-        case ID_KNEE_STATIC: {
-            // The context menu's Add Point lands on the lattice too (never with Alt: a menu
-            // command carries no keys).
-            if (id == ID_POINT_ADD) {
-                m_bSnapBypass = false;
-                SnapPointer();
-            }
-            const uint32_t result = EditAndRecord(WM_COMMAND, id, pattern);
-            if (id == ID_VIEW_SET_DEFAULT && !(result & RESULT_REDRAW) && m_pFrame != nullptr)
-                m_pFrame->SetMessageText(QStringLiteral(
-                    "Set as Default View refused: a point would lie beyond the range of coordinates"));
-            if (id == ID_VIEW_SET_DEFAULT)
-                RefreshHitAfterViewChange();
-            return FinishMessage(result) ? 1 : 0;
-        }
-        case ID_VIEW_RESTORE_DEFAULT: {
-            const uint32_t result = OnNavigateEvent(WM_COMMAND, id);
-            RefreshHitAfterViewChange();
-            return FinishMessage(result) ? 1 : 0;
-        }
-        default:
-            return 0;
-        }
-    }
-    case WM_MOUSEMOVE: {
-        const auto code = static_cast<uint32_t>(wParam);
-        const POINT p = UnpackPosition(lParam);
-        uint32_t result;
-        if (code & MK_MBUTTON) {
-            m_lastClient = p;
-            return FinishMessage(OnNavigateEvent(WM_MOUSEMOVE, code)) ? 1 : 0;
-        }
-        TakePointerPosition(p.x, p.y);
-        if (code & MK_LBUTTON) {
-            if (m_hitKind == HIT_POINT)
-                SnapPointer();
-            result = EditAndRecord(WM_MOUSEMOVE, code, pattern);
-        } else {
-            UpdateHit(pattern);
-            result = RESULT_HANDLED;
-        }
-        ShowPointerPosition();
-        return FinishMessage(result) ? 1 : 0;
-    }
-    case WM_LBUTTONDOWN: {
-        // A press that moves a point or adds one puts it on the lattice while snapping.
-        const uint32_t code = static_cast<uint32_t>(wParam) + 256;
-        if (m_hitKind == HIT_POINT ? code != MK_LBUTTON + MK_CONTROL + 256 : code == MK_LBUTTON + MK_CONTROL + 256)
-            SnapPointer();
-        const uint32_t result = EditAndRecord(WM_LBUTTONDOWN, code, pattern);
-        if (result & RESULT_REDRAW) {
-            UpdateHit(pattern);
-            UpdateCursor();
-            ShowCursor(m_cursorIndex);
-        }
-        return FinishMessage(result) ? 1 : 0;
-    }
-    case WM_RBUTTONDOWN: {
-        const POINT p = UnpackPosition(lParam);
-        TakePointerPosition(p.x, p.y);
-        m_lastClient = p;
-        UpdateHit(pattern);
-        return FinishMessage(EditAndRecord(WM_RBUTTONDOWN, static_cast<uint32_t>(wParam) + 256, pattern)) ? 1 : 0;
-    }
+    case WM_COMMAND:
+        return HIWORD(wParam) == 0 && m_gestures.Command(LOWORD(wParam)) ? 1 : 0;
+    case WM_MOUSEMOVE:
+        return m_gestures.PointerMoved(UnpackPosition(lParam), HeldFromKeyState(wParam), KeysFromKeyState(wParam)) ? 1 : 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
-        m_lastClient = UnpackPosition(lParam);
-        const uint32_t result = OnNavigateEvent(WM_MBUTTONDOWN, static_cast<uint32_t>(wParam) + 256);
-        if (wParam & MK_SHIFT)
-            RefreshHitAfterViewChange();  // the view was reset under the pointer
-        return FinishMessage(result) ? 1 : 0;
+        const PointerButton button = message == WM_LBUTTONDOWN   ? PointerButton::Left
+                                     : message == WM_RBUTTONDOWN ? PointerButton::Right
+                                                                 : PointerButton::Middle;
+        return m_gestures.ButtonPressed(button, UnpackPosition(lParam), HeldFromKeyState(wParam),
+                                        KeysFromKeyState(wParam)) ? 1 : 0;
     }
-    case WM_MOUSEWHEEL: {
+    case WM_MOUSEWHEEL:
         // The position has been converted to client pixels already.
-        const POINT p = UnpackPosition(lParam);
-        TakePointerPosition(p.x, p.y);
-        return FinishMessage(OnNavigateEvent(WM_MOUSEWHEEL, wParam)) ? 1 : 0;
-    }
+        return m_gestures.Wheel(UnpackPosition(lParam), static_cast<int16_t>(HIWORD(wParam)), HeldFromKeyState(wParam),
+                                KeysFromKeyState(wParam)) ? 1 : 0;
     default:
         return 0;
     }
@@ -845,55 +618,40 @@ int64_t CZarnix4View::WindowProc(uint32_t message, uint64_t wParam, int64_t lPar
 void CZarnix4View::enterEvent(QEnterEvent* event)
 {
     QWidget::enterEvent(event);
-    m_bPointerInside = true;
-    SendCursorRequest(HTCLIENT);
+    m_gestures.PointerEntered();
 }
 
 void CZarnix4View::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
-    SendCursorRequest(0);  // nowhere over the client area
-    // Off the picture nothing is under the pointer: no highlight, no hint. (The editor keeps
-    // its hit state: a context menu's command still needs it.)
-    m_bPointerInside = false;
-    FollowHitState();
+    m_gestures.PointerLeft();
 }
 
 void CZarnix4View::focusOutEvent(QFocusEvent* event)
 {
     QWidget::focusOutEvent(event);
-    // A Ctrl released while another window had the keys would otherwise stay held.
-    if (m_bCtrl)
-        WindowProc(WM_KEYUP, VK_CONTROL, 0);
+    m_gestures.FocusLost();
 }
 
 void CZarnix4View::mousePressEvent(QMouseEvent* event)
 {
-    const POINT p = ClientToDevice(event->position());
-    const uint64_t state = KeyState(event->buttons(), event->modifiers());
-    uint32_t message = 0;
+    PointerButton button;
     switch (event->button()) {
-    case Qt::LeftButton: message = WM_LBUTTONDOWN; break;
-    case Qt::RightButton: message = WM_RBUTTONDOWN; break;
-    case Qt::MiddleButton: message = WM_MBUTTONDOWN; break;
-    default: break;
+    case Qt::LeftButton: button = PointerButton::Left; break;
+    case Qt::RightButton: button = PointerButton::Right; break;
+    case Qt::MiddleButton: button = PointerButton::Middle; break;
+    default: QWidget::mousePressEvent(event); return;
     }
-    if (event->button() == Qt::LeftButton)
-        m_bLeftDown = true;
-    m_bSnapBypass = (event->modifiers() & Qt::AltModifier) != 0;
-    if (message == 0 || WindowProc(message, state, PackPosition(p)) == 0)
+    if (!m_gestures.ButtonPressed(button, ClientToDevice(event->position()), HeldFromQt(event->buttons()),
+                                  KeysFromQt(event->modifiers())))
         QWidget::mousePressEvent(event);
-    FollowHitState();
 }
 
-// Letting go of the left button ends a drag's hit state; letting go of the drag or pan
-// shows the full picture at once.
+// Letting go of the drag or pan shows the full picture at once.
 void CZarnix4View::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        m_bLeftDown = false;
-        FollowHitState();
-    }
+    if (event->button() == Qt::LeftButton)
+        m_gestures.ButtonReleased(PointerButton::Left);
     if (!(event->buttons() & (Qt::LeftButton | Qt::MiddleButton)))
         OnPointerRest();
     QWidget::mouseReleaseEvent(event);
@@ -901,21 +659,13 @@ void CZarnix4View::mouseReleaseEvent(QMouseEvent* event)
 
 void CZarnix4View::mouseMoveEvent(QMouseEvent* event)
 {
-    // The cursor request comes first, as the system sends it before the move; a second one
-    // after the move shows the cursor of the new hit state at once.
-    SendCursorRequest(HTCLIENT);
     if (m_bBackground && (event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
         m_bMoving = true;
         m_restTimer.start();
     }
-    const POINT p = ClientToDevice(event->position());
-    m_bSnapBypass = (event->modifiers() & Qt::AltModifier) != 0;
-    if (WindowProc(WM_MOUSEMOVE, KeyState(event->buttons(), event->modifiers()), PackPosition(p)) == 0)
+    if (!m_gestures.PointerMoved(ClientToDevice(event->position()), HeldFromQt(event->buttons()),
+                                 KeysFromQt(event->modifiers())))
         QWidget::mouseMoveEvent(event);
-    SendCursorRequest(HTCLIENT);
-    m_bPointerInside = rect().contains(event->position().toPoint());
-    m_bLeftDown = (event->buttons() & Qt::LeftButton) != 0;
-    FollowHitState();
 }
 
 // A quick second click acts as a second press: each click on a knee steps it once more.
@@ -923,32 +673,65 @@ void CZarnix4View::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(e
 
 void CZarnix4View::wheelEvent(QWheelEvent* event)
 {
-    const int delta = event->angleDelta().y();
-    if (delta == 0) {
-        QWidget::wheelEvent(event);
-        return;
-    }
-    const POINT p = ClientToDevice(event->position());
-    const uint64_t wParam = (static_cast<uint64_t>(static_cast<uint16_t>(static_cast<int16_t>(std::clamp(delta, -32768, 32767)))) << 16) |
-                            KeyState(event->buttons(), event->modifiers());
-    if (WindowProc(WM_MOUSEWHEEL, wParam, PackPosition(p)) == 0)
-        QWidget::wheelEvent(event);
-    else
+    if (m_gestures.Wheel(ClientToDevice(event->position()), event->angleDelta().y(), HeldFromQt(event->buttons()),
+                         KeysFromQt(event->modifiers())))
         event->accept();
+    else
+        QWidget::wheelEvent(event);
 }
 
 void CZarnix4View::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Control)
-        WindowProc(WM_KEYDOWN, VK_CONTROL, 0);
+        m_gestures.KeyPressed(EditKey::Control);
     QWidget::keyPressEvent(event);
 }
 
 void CZarnix4View::keyReleaseEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Control)
-        WindowProc(WM_KEYUP, VK_CONTROL, 0);
+        m_gestures.KeyReleased(EditKey::Control);
     QWidget::keyReleaseEvent(event);
+}
+
+QString CZarnix4View::HintText() const
+{
+    return QString::fromStdString(m_gestures.HintText());
+}
+
+void CZarnix4View::RepaintHandles()
+{
+    if (m_bShowHandles)
+        update();  // the picture itself is unchanged
+}
+
+void CZarnix4View::ShowHint(const std::string& text)
+{
+    if (m_pFrame != nullptr)
+        m_pFrame->SetHintText(QString::fromStdString(text));
+}
+
+void CZarnix4View::ShowMessage(const std::string& text)
+{
+    if (m_pFrame != nullptr)
+        m_pFrame->SetMessageText(QString::fromStdString(text));
+}
+
+void CZarnix4View::RecordEditStep(const std::string& name, const CPattern& before, int mergeKey)
+{
+    // The handler's redraw bit asks for the picture; recording adds no redraw of its own.
+    m_history.Record(QString::fromStdString(name), before, mergeKey);
+}
+
+POINT CZarnix4View::PointerPosition() const
+{
+    return ClientToDevice(mapFromGlobal(QCursor::pos().toPointF()));
+}
+
+bool CZarnix4View::IsInView(POINT client) const
+{
+    const QSize size = DeviceSize();
+    return client.x >= 0 && client.y >= 0 && client.x < size.width() && client.y < size.height();
 }
 
 int32_t* CZarnix4View::FieldValue(int fieldId)

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "document/edit_history_qt.h"
+#include "interaction/edit_gestures.h"
 #include "interaction/grid_lattice.h"
 #include "interaction/pattern_editor.h"
 #include "render/render_style.h"
@@ -61,10 +62,10 @@ public:
     virtual void SetHintText(const QString& text) { Q_UNUSED(text); }
 };
 
-// The editor's host interface comes before the 4 MB renderer, so every polymorphic base
-// sits near the start of the object (the undefined-behaviour sanitizer cannot follow a
-// base class that lies more than 1 MB into an object).
-class CZarnix4View : public QWidget, public IEditorHost, public CFractalRenderer {
+// The gestures' host interface (with the editor's) comes before the 4 MB renderer, so every
+// polymorphic base sits near the start of the object (the undefined-behaviour sanitizer
+// cannot follow a base class that lies more than 1 MB into an object).
+class CZarnix4View : public QWidget, public IGestureHost, public CFractalRenderer {
     Q_OBJECT
 public:
     // The view is about 4 MB: always create it with new.
@@ -88,10 +89,13 @@ public:
     // The Export command; the export itself is added by the export dialog.
     virtual void OnFileExport();
 
-    // A message for the view's own window procedure: commands 32784 and 32785 (Set as
-    // Default View, Restore Default View) come this way, like the context menu's commands.
-    // Answers 0 when the message was not handled.
+    // A message for the view's own window procedure, decoded into the editing gestures
+    // (CEditGestures): the cursor request, the Ctrl key, the mouse messages with their packed
+    // positions and key states, and the commands of the context menus and 32784 and 32785
+    // (Set as Default View, Restore Default View). Answers 0 when the message was not handled.
     virtual int64_t WindowProc(uint32_t message, uint64_t wParam, int64_t lParam);
+    // The editing protocol the view's input goes through.
+    CEditGestures& Gestures() { return m_gestures; }
 
     // The Iteration Bar's notifications: a field's text changed, a field lost the focus, the
     // slider moved (by the user).
@@ -100,7 +104,7 @@ public:
     void OnHScroll(int position);
 
     // Sets the redraw flag and schedules a paint (nothing is erased first).
-    void Redraw();
+    void Redraw() override;
 
     // View > Fit Fractal: the whole fractal at the current iterations and the pattern fill
     // the view with a small margin. False when there is nothing that can be framed.
@@ -111,11 +115,11 @@ public:
     // View > Grid, Grid Settings and Snap to Grid. Dragged and added points land on the
     // nearest lattice point while snapping is on, unless Alt is held.
     void SetGrid(const GridSettings& grid);
-    const GridSettings& Grid() const { return m_grid; }
+    const GridSettings& Grid() const { return m_gestures.Grid(); }
     void SetShowGrid(bool on);
     bool ShowGrid() const { return m_bShowGrid; }
-    void SetSnapToGrid(bool on) { m_bSnap = on; }
-    bool SnapToGrid() const { return m_bSnap; }
+    void SetSnapToGrid(bool on) { m_gestures.SetSnap(on); }
+    bool SnapToGrid() const { return m_gestures.Snap(); }
 
     // The status hint for the current hit state (see EditorHintText).
     QString HintText() const;
@@ -146,7 +150,7 @@ public:
     void UpdateScreenSize();
 
     // The status pane text of the pointer position: "%.3f  %.3f".
-    void ShowPointerPosition();
+    void ShowPointerPosition() override;
     // The metrics pane's text for the document's pattern at the current iterations:
     // "4 segments · 4096 lines · D 1.2619" (the lines as the export dialog counts them).
     QString MetricsText() const;
@@ -159,6 +163,14 @@ public:
     void ShowCursor(uint8_t index) override;
     void TrackContextMenu(uint8_t subMenu, uint8_t kneeFlags, POINT client) override;
     bool RunSetCoordinateDialog(CPattern& pattern, int index) override;
+    // IGestureHost.
+    void RepaintHandles() override;
+    void ShowHint(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    int NewMergeKey() override { return m_history.NewMergeKey(); }
+    void RecordEditStep(const std::string& name, const CPattern& before, int mergeKey) override;
+    POINT PointerPosition() const override;
+    bool IsInView(POINT client) const override;
 
     // How many times a paint regenerated the picture (or, drawing in the background, how many
     // finished pictures were put on the canvas); for checks of the redraw protocol.
@@ -216,36 +228,15 @@ protected:
 
     IViewFrame* Frame() const { return m_pFrame; }
 
-    // After input: the status hint and the highlighted handle follow the hit state; the
-    // window is repainted (without regenerating the picture) when the highlight moves.
-    void FollowHitState();
-    // With snapping on and Alt not held: the pointer position moves to the nearest lattice point.
-    void SnapPointer();
-    // The hit state as the handles show it: nothing while the pointer is off the picture.
-    HandlesState ShownHandlesState() const;
-
 private:
-    // The key-state bits of a mouse message from Qt's buttons and modifiers.
-    static uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
-    // The result bits of a handler: 0 lets the message go on; the redraw bit repaints.
-    bool FinishMessage(uint32_t result);
-    // A cursor request over the client area (or elsewhere, for hitCode other than 1).
-    void SendCursorRequest(uint32_t hitCode);
     int32_t* FieldValue(int fieldId);
     void UpdateCanvasSize();
-    // Takes the hit state and pointer position anew after the view changed under the pointer.
-    void RefreshHitAfterViewChange();
     void DrawSmoothPicture();
     void ShowSwitches();
-    // Undo or redo put a pattern in place: hit state, cursor and picture follow it.
-    void OnPatternRestored();
-    // Runs an editor event on the document's pattern and records its change as a step.
-    uint32_t EditAndRecord(uint32_t message, uint32_t code, CPattern& pattern);
 
     CZarnix4Doc* m_pDocument = nullptr;
     CEditHistory m_history;
-    // The key that joins the moves of the current drag into one step.
-    int m_nDragKey = 0;
+    CEditGestures m_gestures{*this, *this};
     IViewFrame* m_pFrame = nullptr;
     uint8_t m_bFirstUpdate = 1;
     int m_nSceneCount = 0;
@@ -257,17 +248,7 @@ private:
     // the view's picture instead.
     bool m_bExporting = false;
     bool m_bShowHandles = true;
-    GridSettings m_grid;
     bool m_bShowGrid = false;
-    bool m_bSnap = false;
-    bool m_bSnapBypass = false;  // Alt held during the current input
-    bool m_bLeftDown = false;
-    bool m_bPointerInside = false;
-    // The hit state the handles were last drawn with, and the hint last shown.
-    uint8_t m_nShownHitKind = 0;
-    int32_t m_nShownHitIndex = -1;
-    bool m_bShownDragging = false;
-    QString m_shownHint;
     QImage m_exportImage;
     // Smooth Drawing's picture, drawn by DrawSmoothPicture when a paint redraws.
     bool m_bSmoothDrawing = false;
