@@ -22,35 +22,23 @@ namespace {
 // What loading may change, so that a failed load can put it all back.
 struct LoadSnapshot {
     CPattern pattern;
-    int32_t iterations = 0;
-    uint8_t showPattern = 0, showFractal = 0, fill = 0, loaded = 0;
-    PointF origin;
-    float scale = 1.0f;
+    CDrawSettings settings;
+    uint8_t loaded = 0;
 
     void Take(const CPattern& p, const CFractalRenderer* view)
     {
         pattern = p;
         if (view) {
-            iterations = view->m_nIterations;
-            showPattern = view->m_bShowPattern;
-            showFractal = view->m_bShowFractal;
-            fill = view->m_bFill;
+            settings = view->DrawSettings();
             loaded = view->m_bLoadedFromFile;
-            origin = view->m_transform.m_origin;
-            scale = view->m_transform.m_scale;
         }
     }
     void Restore(CPattern& p, CFractalRenderer* view) const
     {
         p = pattern;
         if (view) {
-            view->m_nIterations = iterations;
-            view->m_bShowPattern = showPattern;
-            view->m_bShowFractal = showFractal;
-            view->m_bFill = fill;
+            view->SetDrawSettings(settings);
             view->m_bLoadedFromFile = loaded;
-            view->m_transform.m_origin = origin;
-            view->m_transform.m_scale = scale;
         }
     }
 };

@@ -15,14 +15,7 @@ namespace {
 // however the export ends.
 class ViewStateGuard {
 public:
-    ViewStateGuard(CFractalRenderer& r, CExportProgress* progress)
-        : m_r(r),
-          m_width(r.m_nWidth),
-          m_height(r.m_nHeight),
-          m_iterations(r.m_nIterations),
-          m_scale(r.m_transform.m_scale),
-          m_flipY(r.m_transform.m_flipY),
-          m_timeLimit(r.m_bTimeLimit)
+    ViewStateGuard(CFractalRenderer& r, CExportProgress* progress) : m_r(r), m_saved(r.DrawSettings())
     {
         m_r.m_pProgress = progress;
         m_r.m_bCancelled = false;
@@ -38,11 +31,7 @@ public:
             m_r.m_nRecreateBitmap = 1;
             m_r.m_bRedraw = 1;
         }
-        m_r.m_transform.m_flipY = m_flipY;
-        m_r.SetCanvasSize(m_width, m_height);
-        m_r.m_nIterations = m_iterations;
-        m_r.m_bTimeLimit = m_timeLimit;
-        m_r.m_transform.m_scale = m_scale;
+        m_r.SetDrawSettings(m_saved);
         m_r.m_pProgress = nullptr;
         m_r.m_bCancelled = false;
     }
@@ -50,18 +39,13 @@ public:
     ViewStateGuard(const ViewStateGuard&) = delete;
     ViewStateGuard& operator=(const ViewStateGuard&) = delete;
 
-    int32_t Width() const { return m_width; }
-    float Scale() const { return m_scale; }
+    int32_t Width() const { return m_saved.width; }
+    float Scale() const { return m_saved.scale; }
     void MarkBitmapUsed() { m_bitmapUsed = true; }
 
 private:
     CFractalRenderer& m_r;
-    int32_t m_width;
-    int32_t m_height;
-    int32_t m_iterations;
-    float m_scale;
-    bool m_flipY;
-    uint8_t m_timeLimit;
+    const CDrawSettings m_saved;
     bool m_bitmapUsed = false;
 };
 

@@ -75,9 +75,13 @@ public:
 
     // The drawing settings as one value (smooth is left false), and setting them all at once:
     // the canvas size, the switches, the budgets and the transform. Applying settings that
-    // differ from the renderer's sets the redraw flag.
+    // differ from the renderer's sets the redraw flag. Setting them touches the redraw flag
+    // only through the canvas size (a new size asks for a redraw): for putting back settings
+    // taken earlier, after a temporary change whose picture was never shown (a failed load,
+    // an export).
     CDrawSettings DrawSettings() const;
     void ApplyDrawSettings(const CDrawSettings& settings);
+    void SetDrawSettings(const CDrawSettings& settings);
 
     // The generator.
     bool Generate(const CPattern& pattern, const uint8_t* kneeFlags);

@@ -83,6 +83,12 @@ void CFractalRenderer::ApplyDrawSettings(const CDrawSettings& settings)
     wanted.smooth = false;
     if (wanted == DrawSettings())
         return;
+    SetDrawSettings(settings);
+    m_bRedraw = 1;
+}
+
+void CFractalRenderer::SetDrawSettings(const CDrawSettings& settings)
+{
     SetCanvasSize(settings.width, settings.height);
     m_nIterations = settings.iterations;
     m_nDetail = settings.detail;
@@ -94,5 +100,4 @@ void CFractalRenderer::ApplyDrawSettings(const CDrawSettings& settings)
     m_transform.m_origin = PointF{settings.originX, settings.originY};
     m_transform.m_scale = settings.scale;
     m_transform.m_flipY = settings.flipY;
-    m_bRedraw = 1;
 }

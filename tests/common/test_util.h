@@ -23,11 +23,22 @@
 #include <unistd.h>
 
 #include "document/point_f.h"
+#include "view/draw_settings.h"
 
 // Lets GoogleTest print points in failure messages.
 inline void PrintTo(const PointF& p, std::ostream* os)
 {
     *os << std::setprecision(9) << "(" << p.x << ", " << p.y << ")";
+}
+
+// Lets GoogleTest print the renderer's drawing settings in failure messages.
+inline void PrintTo(const CDrawSettings& s, std::ostream* os)
+{
+    *os << std::setprecision(9) << "{iterations " << s.iterations << ", detail " << s.detail << ", draw limit "
+        << s.drawLimit << ", time limit " << int(s.timeLimit) << ", pattern " << int(s.showPattern)
+        << ", fractal " << int(s.showFractal) << ", fill " << int(s.fill) << ", origin (" << s.originX << ", "
+        << s.originY << "), scale " << s.scale << ", flip " << s.flipY << ", " << s.width << " by " << s.height
+        << ", smooth " << s.smooth << "}";
 }
 
 namespace testutil {

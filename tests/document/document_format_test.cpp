@@ -26,40 +26,45 @@ using testutil::WriteFile;
 
 namespace {
 
-// The view settings that a document file carries, plus the loaded-from-file flag.
+// The renderer's drawing settings, which hold the view settings a document file carries,
+// plus the loaded-from-file flag.
 struct ViewState {
-    int32_t iterations = 0;
-    uint8_t pattern = 0, fractal = 0, fill = 0, loaded = 0;
-    PointF origin;
-    float scale = 0.0f;
+    CDrawSettings settings;
+    uint8_t loaded = 0;
 
-    static ViewState Of(const CFractalRenderer& v)
-    {
-        return ViewState{v.m_nIterations, v.m_bShowPattern, v.m_bShowFractal, v.m_bFill,
-                         v.m_bLoadedFromFile, v.m_transform.m_origin, v.m_transform.m_scale};
-    }
+    static ViewState Of(const CFractalRenderer& v) { return ViewState{v.DrawSettings(), v.m_bLoadedFromFile}; }
     void ApplyTo(CFractalRenderer& v) const
     {
-        v.m_nIterations = iterations;
-        v.m_bShowPattern = pattern;
-        v.m_bShowFractal = fractal;
-        v.m_bFill = fill;
+        v.SetDrawSettings(settings);
         v.m_bLoadedFromFile = loaded;
-        v.m_transform.m_origin = origin;
-        v.m_transform.m_scale = scale;
     }
     friend bool operator==(const ViewState&, const ViewState&) = default;
 };
 
 void PrintTo(const ViewState& s, std::ostream* os)
 {
-    *os << "{iterations " << s.iterations << ", pattern " << int(s.pattern) << ", fractal "
-        << int(s.fractal) << ", fill " << int(s.fill) << ", loaded " << int(s.loaded) << ", origin ("
-        << s.origin.x << ", " << s.origin.y << "), scale " << s.scale << "}";
+    PrintTo(s.settings, os);
+    *os << ", loaded " << int(s.loaded);
+}
+
+// The values a document file carries; the other settings as a new renderer has them.
+ViewState State(int32_t iterations, uint8_t pattern, uint8_t fractal, uint8_t fill, uint8_t loaded, PointF origin,
+                float scale)
+{
+    ViewState s;
+    s.settings.iterations = iterations;
+    s.settings.showPattern = pattern;
+    s.settings.showFractal = fractal;
+    s.settings.fill = fill;
+    s.settings.originX = origin.x;
+    s.settings.originY = origin.y;
+    s.settings.scale = scale;
+    s.loaded = loaded;
+    return s;
 }
 
 // Settings unlike the defaults and unlike anything the test files hold.
-const ViewState kBefore{11, 5, 6, 9, 0, {-4.5f, 8.25f}, 3.5f};
+const ViewState kBefore = State(11, 5, 6, 9, 0, {-4.5f, 8.25f}, 3.5f);
 
 std::unique_ptr<CFractalRenderer> MakeView(const ViewState& state = kBefore)
 {
@@ -218,7 +223,7 @@ TEST(DocumentRoundTrip, CountFlagsAndSettingsExactNumbersToSixDecimals)
     for (int i = 0; i < 5; ++i)
         p.m_kneeFlags[i] = flags[i];
     p.UpdateKnees();
-    auto view = MakeView(ViewState{13, 0, 1, 1, 0, {-3.25f, 1234.5678f}, 0.012345f});
+    auto view = MakeView(State(13, 0, 1, 1, 0, {-3.25f, 1234.5678f}, 0.012345f));
     const std::string bytes = SaveBytes(doc, view.get());
 
     CZarnix4Doc loaded = MakeDoc();
@@ -236,13 +241,13 @@ TEST(DocumentRoundTrip, CountFlagsAndSettingsExactNumbersToSixDecimals)
     }
     ExpectKneesAreMidpoints(loaded.m_pattern);
     const ViewState s = ViewState::Of(*loadedView);
-    EXPECT_EQ(s.iterations, 13);
-    EXPECT_EQ(s.pattern, 0);
-    EXPECT_EQ(s.fractal, 1);
-    EXPECT_EQ(s.fill, 1);
+    EXPECT_EQ(s.settings.iterations, 13);
+    EXPECT_EQ(s.settings.showPattern, 0);
+    EXPECT_EQ(s.settings.showFractal, 1);
+    EXPECT_EQ(s.settings.fill, 1);
     EXPECT_EQ(s.loaded, 1);
-    EXPECT_POINT_NEAR(s.origin, (PointF{-3.25f, 1234.5678f}), 2e-4);
-    EXPECT_FLOAT_CLOSE(s.scale, 0.012345, 5e-7);
+    EXPECT_POINT_NEAR((PointF{s.settings.originX, s.settings.originY}), (PointF{-3.25f, 1234.5678f}), 2e-4);
+    EXPECT_FLOAT_CLOSE(s.settings.scale, 0.012345, 5e-7);
 
     // Saving what was read gives the same file again.
     EXPECT_EQ(SaveBytes(loaded, loadedView.get()), bytes);
@@ -274,7 +279,7 @@ TEST(DocumentRoundTrip, ScaleAtTheZoomBoundsSurvives)
 {
     for (float scale : {1e-6f, 1.4e-6f, 1e9f, 123456.75f}) {
         CZarnix4Doc doc = MakeDoc();
-        auto view = MakeView(ViewState{7, 1, 1, 0, 0, {0, 0}, scale});
+        auto view = MakeView(State(7, 1, 1, 0, 0, {0, 0}, scale));
         const std::string bytes = SaveBytes(doc, view.get());
         auto loadedView = MakeView();
         LoadResult r = LoadBytes(doc, loadedView.get(), bytes);
@@ -314,7 +319,7 @@ TEST(DocumentRead, LfOnlyAndAnyMagicLineAfterZarn)
     CZarnix4Doc reference = MakeDoc();
     auto referenceView = MakeView();
     ASSERT_TRUE(LoadBytes(reference, referenceView.get(), crlf).ok);
-    EXPECT_EQ(ViewState::Of(*referenceView), (ViewState{4, 1, 0, 1, 1, {0.5f, -0.5f}, 2.0f}));
+    EXPECT_EQ(ViewState::Of(*referenceView), (State(4, 1, 0, 1, 1, {0.5f, -0.5f}, 2.0f)));
     EXPECT_EQ(reference.m_pattern.m_points[3], (PointF{7.0f, 8.0f}));
     EXPECT_EQ(reference.m_pattern.m_kneeFlags[2], 3);
 
@@ -363,7 +368,7 @@ TEST(DocumentRead, NumbersFollowTheScanningRules)
     EXPECT_EQ(p.m_kneeFlags[1], 255);
     EXPECT_EQ(p.m_kneeFlags[2], 3);
     ExpectKneesAreMidpoints(p);
-    EXPECT_EQ(ViewState::Of(*view), (ViewState{9, 2, 0, 1, 1, {1.5f, kBefore.origin.y}, 2.5f}));
+    EXPECT_EQ(ViewState::Of(*view), (State(9, 2, 0, 1, 1, {1.5f, kBefore.settings.originY}, 2.5f)));
 }
 
 TEST(DocumentRead, NumbersBelowTheFloatRangeReadAsZero)
@@ -407,7 +412,7 @@ TEST(DocumentRead, SettingLinesNeedTheirWordAtTheStart)
         auto view = MakeView();
         LoadResult r = LoadBytes(doc, view.get(), bytes);
         ASSERT_TRUE(r.ok) << r.error;
-        ViewState expected{4, c.pattern, 0, 1, 1, {0.5f, -0.5f}, 2.0f};
+        const ViewState expected = State(4, c.pattern, 0, 1, 1, {0.5f, -0.5f}, 2.0f);
         EXPECT_EQ(ViewState::Of(*view), expected) << '"' << c.line << '"';
     }
 }
@@ -426,7 +431,7 @@ TEST(DocumentRead, IterationsAreTakenFromZeroTo255)
         CZarnix4Doc doc = MakeDoc();
         auto view = MakeView();
         ASSERT_TRUE(LoadBytes(doc, view.get(), bytes).ok);
-        ViewState expected{c.iterations, 1, 0, 1, 1, {0.5f, -0.5f}, 2.0f};
+        const ViewState expected = State(c.iterations, 1, 0, 1, 1, {0.5f, -0.5f}, 2.0f);
         EXPECT_EQ(ViewState::Of(*view), expected) << '"' << c.line << '"';
     }
 }
@@ -439,8 +444,8 @@ TEST(DocumentRead, OriginAndScaleLines)
         PointF expectedOrigin;
         float expectedScale;
     };
-    const PointF keep = kBefore.origin;
-    const float keepScale = kBefore.scale;
+    const PointF keep{kBefore.settings.originX, kBefore.settings.originY};
+    const float keepScale = kBefore.settings.scale;
     for (Case c : {
              Case{"Origin: 3 4", "Scale: 0.5", {3.0f, 4.0f}, 0.5f},
              Case{"Origin:3\t4", "Scale:0.25", {3.0f, 4.0f}, 0.25f},
@@ -493,7 +498,7 @@ TEST(DocumentRead, FilesThatEndEarlyKeepWhatTheyDoNotSupply)
         auto view = MakeView();
         ASSERT_TRUE(LoadBytes(doc, view.get(), bytes).ok);
         ViewState expected = kBefore;
-        expected.iterations = 4;
+        expected.settings.iterations = 4;
         expected.loaded = 1;
         EXPECT_EQ(ViewState::Of(*view), expected);
     }
@@ -504,7 +509,7 @@ TEST(DocumentRead, FilesThatEndEarlyKeepWhatTheyDoNotSupply)
         CZarnix4Doc doc = MakeDoc();
         auto view = MakeView();
         ASSERT_TRUE(LoadBytes(doc, view.get(), bytes).ok);
-        EXPECT_EQ(ViewState::Of(*view), (ViewState{4, 1, 0, 1, 1, {0.5f, -0.5f}, kBefore.scale}));
+        EXPECT_EQ(ViewState::Of(*view), (State(4, 1, 0, 1, 1, {0.5f, -0.5f}, kBefore.settings.scale)));
     }
 }
 
@@ -532,7 +537,7 @@ TEST(DocumentRead, LegacyBinaryPattern)
     auto view2 = MakeView();
     std::string text = ValidText();
     ASSERT_TRUE(LoadBytes(withView, view2.get(), bytes + text.substr(text.find("Iterations:"))).ok);
-    EXPECT_EQ(ViewState::Of(*view2), (ViewState{4, 1, 0, 1, 1, {0.5f, -0.5f}, 2.0f}));
+    EXPECT_EQ(ViewState::Of(*view2), (State(4, 1, 0, 1, 1, {0.5f, -0.5f}, 2.0f)));
     EXPECT_EQ(withView.m_pattern.m_points[1], points[1]);
 }
 

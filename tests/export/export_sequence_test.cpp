@@ -41,46 +41,24 @@ TEST(ExportFileNameTest, ExtensionIsAddedOnlyWhenThereIsNone)
 
 // The part of the renderer that an export may change and must give back.
 struct ViewState {
-    int32_t width, height, iterations;
-    uint32_t scaleBits;
-    PointF origin;
+    CDrawSettings settings;
     POINT center;
     RECT client;
-    bool flipY;
-    uint8_t timeLimit;
     CExportProgress* progress;
     bool cancelled;
 
     static ViewState Of(const CFractalRenderer& r)
     {
-        ViewState s{};
-        s.width = r.m_nWidth;
-        s.height = r.m_nHeight;
-        s.iterations = r.m_nIterations;
-        std::memcpy(&s.scaleBits, &r.m_transform.m_scale, sizeof s.scaleBits);
-        s.origin = r.m_transform.m_origin;
-        s.center = r.m_transform.m_center;
-        s.client = r.m_rcClient;
-        s.flipY = r.m_transform.m_flipY;
-        s.timeLimit = r.m_bTimeLimit;
-        s.progress = r.m_pProgress;
-        s.cancelled = r.m_bCancelled;
-        return s;
+        return ViewState{r.DrawSettings(), r.m_transform.m_center, r.m_rcClient, r.m_pProgress, r.m_bCancelled};
     }
 };
 
 void ExpectSameState(const ViewState& a, const ViewState& b)
 {
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    EXPECT_EQ(a.iterations, b.iterations);
-    EXPECT_EQ(a.scaleBits, b.scaleBits);
-    EXPECT_EQ(a.origin, b.origin);
+    EXPECT_EQ(a.settings, b.settings);
     EXPECT_EQ(a.center, b.center);
     EXPECT_EQ(a.client.right, b.client.right);
     EXPECT_EQ(a.client.bottom, b.client.bottom);
-    EXPECT_EQ(a.flipY, b.flipY);
-    EXPECT_EQ(a.timeLimit, b.timeLimit);
     EXPECT_EQ(a.progress, b.progress);
     EXPECT_EQ(a.cancelled, b.cancelled);
 }
@@ -221,15 +199,17 @@ TEST_F(ExportSequenceTest, DoubleSizeBitmapDoublesTheScaleAndShowsTheSameRegion)
     ASSERT_EQ(Run(EXPORT_TYPE_BITMAP, "double", {4, 160, 120, 2}, &probe), ExportResult::Exported) << error;
     EXPECT_EQ(written, folder.File("double.bmp"));
 
-    // While the export ran: export size, twice the scale, no time limit, drawn upside down.
+    // While the export ran: export size and iterations, twice the scale, no time limit, drawn
+    // upside down; nothing else changed.
     ASSERT_GE(probe.calls, 1);
-    EXPECT_EQ(probe.during.width, 160);
-    EXPECT_EQ(probe.during.height, 120);
-    float scale;
-    std::memcpy(&scale, &probe.during.scaleBits, sizeof scale);
-    EXPECT_EQ(scale, 2.5f);
-    EXPECT_EQ(probe.during.timeLimit, 0);
-    EXPECT_TRUE(probe.during.flipY);
+    CDrawSettings during = before.settings;
+    during.width = 160;
+    during.height = 120;
+    during.iterations = 2;
+    during.scale = 2.5f;
+    during.timeLimit = 0;
+    during.flipY = true;
+    EXPECT_EQ(probe.during.settings, during);
     EXPECT_EQ(probe.during.progress, &probe);
 
     ExpectSameState(ViewState::Of(*renderer), before);

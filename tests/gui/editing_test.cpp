@@ -358,7 +358,8 @@ TEST_F(EditingTest, ExportFromTheWindowReportsTheOutcomeAndKeepsTheView)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QImage before = view->CanvasImage().copy();
-    const int32_t width = view->m_nWidth, height = view->m_nHeight;
+    const CDrawSettings settings = view->DrawSettings();
+    const int32_t width = settings.width, height = settings.height;
 
     // Ctrl+E, a name without extension, the Bitmap type, Save: the status pane says "Exported".
     gui_test::OnNextModal([&](QWidget* modal) {
@@ -388,11 +389,7 @@ TEST_F(EditingTest, ExportFromTheWindowReportsTheOutcomeAndKeepsTheView)
     file.close();
 
     // The export had the view's own size; the next paint still shows the view's picture.
-    EXPECT_EQ(view->m_nWidth, width);
-    EXPECT_EQ(view->m_nHeight, height);
-    EXPECT_EQ(view->m_nIterations, 7);
-    EXPECT_EQ(view->m_transform.m_scale, 1.0f);
-    EXPECT_EQ(view->m_bTimeLimit, 1);
+    EXPECT_EQ(view->DrawSettings(), settings);
     view->repaint();
     EXPECT_EQ(view->CanvasImage(), before);
 

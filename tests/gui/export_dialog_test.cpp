@@ -163,6 +163,7 @@ protected:
 
 TEST_F(ExportCommandTest, TheTypeDecidesTheExtensionAndTheFormat)
 {
+    const CDrawSettings before = renderer->DrawSettings();
     EXPECT_EQ(Export("picture", "Bitmap (*.bmp)"), "Exported");
     EXPECT_TRUE(QFile::exists(dir.filePath("picture.bmp")));
     EXPECT_EQ(Export("drawing", "Adobe Illustrator (*.ai)"), "Exported");
@@ -173,12 +174,7 @@ TEST_F(ExportCommandTest, TheTypeDecidesTheExtensionAndTheFormat)
     EXPECT_EQ(png.read(2), "BM");
 
     // The view is as it was.
-    EXPECT_EQ(renderer->m_nWidth, 80);
-    EXPECT_EQ(renderer->m_nHeight, 60);
-    EXPECT_EQ(renderer->m_nIterations, 7);
-    EXPECT_EQ(renderer->m_transform.m_scale, 1.0f);
-    EXPECT_EQ(renderer->m_bTimeLimit, 1);
-    EXPECT_FALSE(renderer->m_transform.m_flipY);
+    EXPECT_EQ(renderer->DrawSettings(), before);
 }
 
 TEST_F(ExportCommandTest, CancelAndRefusalsWriteNothing)
