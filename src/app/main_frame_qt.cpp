@@ -357,6 +357,7 @@ void CMainFrame::CreateStatusBar()
     statusBar()->addPermanentWidget(m_messagePane, 1);
     statusBar()->addPermanentWidget(m_metricsPane, 0);
     statusBar()->addPermanentWidget(m_pointerPane, 0);
+    statusBar()->installEventFilter(this);
     OnSetMessageString(AFX_IDS_IDLEMESSAGE);
 }
 
@@ -698,6 +699,17 @@ void CMainFrame::SetPointerPaneText(const QString& text)
 void CMainFrame::SetMetricsText(const QString& text)
 {
     m_metricsPane->setText(text);
+    FitMetricsPane();
+}
+
+void CMainFrame::FitMetricsPane()
+{
+    // In a narrow window the metrics give way: the message pane, which says what a click does,
+    // keeps at least the room the metrics pane would take. (The pointer pane is a quarter of
+    // the screen wide, so on a large screen a small window has little room left for the rest.)
+    const int metrics = m_metricsPane->sizeHint().width();
+    const int room = statusBar()->width() - m_pointerPane->width() - metrics - kStatusBarSpacing;
+    m_metricsPane->setVisible(room >= metrics);
 }
 
 void CMainFrame::SetHintText(const QString& text)
@@ -740,6 +752,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == statusBar() && event->type() == QEvent::Resize)
+        FitMetricsPane();
     // Buttons whose command has no tooltip text show none.
     if (event->type() == QEvent::ToolTip) {
         if (auto* button = qobject_cast<QToolButton*>(watched)) {

@@ -146,6 +146,10 @@ private:
     void SaveLayout();
     void WatchMenu(QMenu* menu);
     void UpdateBarChecks();
+    // Shows the metrics pane when the status bar has room for it beside the message pane.
+    void FitMetricsPane();
+    // The status bar's size grip and the gaps between its panes, roughly.
+    static constexpr int kStatusBarSpacing = 24;
     bool OnFrameCommand(uint32_t commandId);
 
     CZarnix4App* m_pApp = nullptr;

@@ -24,7 +24,9 @@ TEST_F(EditorTest, MetricsPaneFollowsThePatternAndTheIterations)
     view->repaint();
     QLabel* pane = frame->MetricsPane();
     ASSERT_NE(pane, nullptr);
-    EXPECT_TRUE(pane->isVisible());
+    // Shown beside the message pane in a window with room for both.
+    frame->resize(frame->screen()->availableGeometry().width(), frame->height());
+    EXPECT_TRUE(gui_test::WaitFor([&] { return pane->isVisible(); }));
     EXPECT_EQ(pane->text(), QStringLiteral("4 segments \u00b7 4096 lines \u00b7 D 1.2619"));
 
     TypeInto(IDC_ITERATIONS, QStringLiteral("9"));

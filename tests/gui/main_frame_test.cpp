@@ -201,9 +201,19 @@ TEST_F(EditorTest, FullScreenTwiceReturnsToRestoredWindow)
 TEST_F(EditorTest, StatusPanes)
 {
     EXPECT_EQ(Pane0(), "Ready");
-    // The second pane is a quarter of the screen wide.
+    // The second pane is a quarter of the screen wide; in a window as wide as the screen the
+    // message pane takes most of the rest, beside the metrics.
+    const int wide = frame->screen()->availableGeometry().width();
+    frame->resize(wide, frame->height());
+    ASSERT_TRUE(gui_test::WaitFor([&] { return frame->width() == wide && frame->MetricsPane()->isVisible(); }));
     EXPECT_EQ(frame->PointerPane()->width(), frame->screen()->geometry().width() / 4);
     EXPECT_GT(frame->MessagePane()->width(), frame->PointerPane()->width());
+    // In a narrow window the metrics give way, and the message pane keeps their room.
+    const int metrics = frame->MetricsPane()->sizeHint().width();
+    frame->resize(frame->PointerPane()->width() + metrics + 80, frame->height());
+    EXPECT_TRUE(gui_test::WaitFor([&] {
+        return !frame->MetricsPane()->isVisible() && frame->MessagePane()->width() >= metrics;
+    })) << frame->MessagePane()->width() << " " << metrics;
 }
 
 TEST_F(EditorTest, ToolbarFlyByPromptsAndReady)
