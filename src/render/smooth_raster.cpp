@@ -9,6 +9,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // sRGB transfer functions: byte to linear light, and linear light (in 4096 steps) to byte.
@@ -70,6 +74,52 @@ inline float Overlap(float d, float half)
     const float hi = std::min(a + 0.5f, half);
     const float lo = std::max(a - 0.5f, -half);
     return hi > lo ? hi - lo : 0.0f;
+}
+
+// The coverages of four pixels across a thin line, the first at distance d0 from the line's
+// centre and each next one a pixel further (d0 + 1 + 1 + ..., rounded at each step as a
+// pixel-by-pixel walk rounds it), as bytes 0..3 of the result: Overlap(d, half) * 255
+// rounded, exactly as the walk computes it.
+inline uint32_t FourCoverages(float d0, float half)
+{
+#if defined(__SSE2__)
+    __m128 d = _mm_set1_ps(d0);
+    d = _mm_add_ps(d, _mm_setr_ps(0.0f, 1.0f, 1.0f, 1.0f));
+    d = _mm_add_ps(d, _mm_setr_ps(0.0f, 0.0f, 1.0f, 1.0f));
+    d = _mm_add_ps(d, _mm_setr_ps(0.0f, 0.0f, 0.0f, 1.0f));
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 a = _mm_andnot_ps(sign, d);
+    const __m128 h = _mm_set1_ps(half);
+    const __m128 pixelHalf = _mm_set1_ps(0.5f);
+    const __m128 hi = _mm_min_ps(_mm_add_ps(a, pixelHalf), h);
+    const __m128 lo = _mm_max_ps(_mm_sub_ps(a, pixelHalf), _mm_xor_ps(h, sign));
+    const __m128 overlap = _mm_and_ps(_mm_cmpgt_ps(hi, lo), _mm_sub_ps(hi, lo));
+    const __m128i v = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(overlap, _mm_set1_ps(255.0f)), pixelHalf));
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v, v), _mm_setzero_si128());
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+#else
+    uint32_t result = 0;
+    float d = d0;
+    for (int k = 0; k < 4; ++k, d += 1.0f) {
+        const int value = static_cast<int>(Overlap(d, half) * 255.0f + 0.5f);
+        result |= static_cast<uint32_t>(value > 255 ? 255 : value) << (8 * k);
+    }
+    return result;
+#endif
+}
+
+// The larger of each of the four bytes of a and b.
+inline uint32_t MaxBytes(uint32_t a, uint32_t b)
+{
+#if defined(__SSE2__)
+    const __m128i m = _mm_max_epu8(_mm_cvtsi32_si128(static_cast<int>(a)), _mm_cvtsi32_si128(static_cast<int>(b)));
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(m));
+#else
+    uint32_t result = 0;
+    for (int k = 0; k < 32; k += 8)
+        result |= std::max((a >> k) & 0xFF, (b >> k) & 0xFF) << k;
+    return result;
+#endif
 }
 
 // Floor and ceiling of a value well within the int32 range, without a library call.
@@ -359,7 +409,26 @@ template <bool Steep>
         const float vc = vStart + static_cast<float>(u - first) * slope;
         if (!(vc > -reach - 1.0f) || !(vc < vLimit))
             continue;
-        const int32_t vFirst = std::max(0, FloorToInt(vc - reach - 0.5f) + 1);
+        const int32_t f = FloorToInt(vc - reach - 0.5f) + 1;
+        // A line at most 1.5 pixels wide covers at most four pixels of a column; away from
+        // the picture's edges they are worked out together, the ones beyond the line at 0.
+        if (positions == nullptr && f >= 0 && f <= minorSize - 4) {
+            const uint32_t four = FourCoverages(static_cast<float>(f) + 0.5f - vc, half);
+            uint8_t* p = lines + static_cast<size_t>(u) * stepU + static_cast<size_t>(f) * stepV;
+            if constexpr (Steep) {
+                uint32_t old;
+                std::memcpy(&old, p, 4);
+                const uint32_t larger = MaxBytes(old, four);
+                std::memcpy(p, &larger, 4);
+            } else {
+                for (size_t k = 0; k < 4; ++k, p += stepV) {
+                    const uint8_t value = static_cast<uint8_t>(four >> (8 * k));
+                    *p = value > *p ? value : *p;
+                }
+            }
+            continue;
+        }
+        const int32_t vFirst = std::max(0, f);
         const int32_t vLast = std::min(minorSize - 1, CeilToInt(vc + reach - 0.5f) - 1);
         float d = static_cast<float>(vFirst) + 0.5f - vc;
         size_t index = static_cast<size_t>(u) * stepU + static_cast<size_t>(vFirst) * stepV;
@@ -584,54 +653,74 @@ void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradi
     const float from[3] = {t.toLinear[color.r], t.toLinear[color.g], t.toLinear[color.b]};
     const float end[3] = {t.toLinear[to.r], t.toLinear[to.g], t.toLinear[to.b]};
     const bool withPosition = gradient && !m_position.empty();
-    // A solid colour over one and the same pixel value (the background, mostly) gives one of
-    // 256 results by coverage: those are blended once, when that pixel value first appears.
-    uint8_t cachedPixel[4] = {};
+    // A solid colour over one and the same pixel value gives one of 256 results by coverage:
+    // those are blended once, when that pixel value first appears. The value is the image's
+    // blank one when known (most pixels under the lines), else the first pixel met.
+    uint32_t cachedPixel = 0;
+    bool cachedKnown = image.blankKnown;
+    if (cachedKnown)
+        std::memcpy(&cachedPixel, image.blank, 4);
     bool cached = false;
-    std::array<std::array<uint8_t, 4>, 256> blended{};
+    std::array<uint32_t, 256> blended;
     MarkRows(image, m_lineRowLo, m_lineRowHi);
 
+    const size_t width = static_cast<size_t>(m_width);
     for (int32_t row = m_lineRowLo; row <= m_lineRowHi; ++row) {
-        uint8_t* mask = m_lines.data() + static_cast<size_t>(row) * m_width;
-        uint8_t* px = image.pixels.data() + static_cast<size_t>(row) * m_width * 4;
-        const uint16_t* posRow = withPosition ? m_position.data() + static_cast<size_t>(row) * m_width : nullptr;
-        int32_t x = 0;
-        while (x < m_width) {
-            // Skip uncovered pixels eight at a time.
-            if (x + 8 <= m_width) {
-                uint64_t word;
-                std::memcpy(&word, mask + x, 8);
-                if (word == 0) {
-                    x += 8;
-                    continue;
-                }
-            }
+        uint8_t* mask = m_lines.data() + static_cast<size_t>(row) * width;
+        uint8_t* px = image.pixels.data() + static_cast<size_t>(row) * width * 4;
+        const uint16_t* posRow = withPosition ? m_position.data() + static_cast<size_t>(row) * width : nullptr;
+        auto composite = [&](size_t x) {
             const uint8_t v = mask[x];
-            if (v != 0) {
+            uint8_t* p = px + x * 4;
+            if (posRow != nullptr) {
                 const float a = v * (1.0f / 255.0f);
-                uint8_t* p = px + static_cast<size_t>(x) * 4;
-                if (posRow != nullptr) {
-                    const float f = posRow[x] * (1.0f / 65535.0f);
-                    const float c[3] = {from[0] + (end[0] - from[0]) * f, from[1] + (end[1] - from[1]) * f,
-                                        from[2] + (end[2] - from[2]) * f};
-                    BlendOver(t, p, c, a);
-                } else {
+                const float f = posRow[x] * (1.0f / 65535.0f);
+                const float c[3] = {from[0] + (end[0] - from[0]) * f, from[1] + (end[1] - from[1]) * f,
+                                    from[2] + (end[2] - from[2]) * f};
+                BlendOver(t, p, c, a);
+            } else {
+                uint32_t value;
+                std::memcpy(&value, p, 4);
+                if (!cachedKnown) {
+                    cachedPixel = value;
+                    cachedKnown = true;
+                }
+                if (value == cachedPixel) {
                     if (!cached) {
-                        std::memcpy(cachedPixel, p, 4);
                         for (int k = 0; k < 256; ++k) {
-                            std::memcpy(blended[k].data(), p, 4);
-                            BlendOver(t, blended[k].data(), from, k * (1.0f / 255.0f));
+                            uint8_t b[4];
+                            std::memcpy(b, &cachedPixel, 4);
+                            BlendOver(t, b, from, k * (1.0f / 255.0f));
+                            std::memcpy(&blended[k], b, 4);
                         }
                         cached = true;
                     }
-                    if (std::memcmp(p, cachedPixel, 4) == 0)
-                        std::memcpy(p, blended[v].data(), 4);
-                    else
-                        BlendOver(t, p, from, a);
+                    std::memcpy(p, &blended[v], 4);
+                } else {
+                    BlendOver(t, p, from, v * (1.0f / 255.0f));
                 }
-                mask[x] = 0;
             }
-            ++x;
+            mask[x] = 0;
+        };
+        // Uncovered pixels are skipped 64 at a time, then 8 at a time.
+        size_t x = 0;
+        for (; x + 64 <= width; x += 64) {
+            uint64_t word[8];
+            std::memcpy(word, mask + x, 64);
+            if ((word[0] | word[1] | word[2] | word[3] | word[4] | word[5] | word[6] | word[7]) == 0)
+                continue;
+            for (size_t w = 0; w < 8; ++w) {
+                if (word[w] == 0)
+                    continue;
+                for (size_t i = x + 8 * w; i < x + 8 * w + 8; ++i) {
+                    if (mask[i] != 0)
+                        composite(i);
+                }
+            }
+        }
+        for (; x < width; ++x) {
+            if (mask[x] != 0)
+                composite(x);
         }
     }
     m_lineRowLo = 0;
