@@ -94,6 +94,35 @@ void Toggle(uint8_t* row, int64_t column)
     StoreWord(p, LoadWord(p) ^ (uint64_t{1} << (c & 63)));
 }
 
+// One edge of the outline with a solid pen, both ends on the bitmap: the pixels InsideSegment
+// draws (see dc_line.cpp for the rule), the end pixel left out. A bitmap holds at most 2^28
+// pixels, so the coordinates, their differences and the remainder (below 4 n) fit in 32 bits.
+inline void SolidEdgeOnBitmap(uint32_t* bits, uint32_t width, const POINT& a, const POINT& b, uint32_t pixel)
+{
+    const int32_t dx = b.x - a.x;
+    const int32_t dy = b.y - a.y;
+    const int32_t adx = dx < 0 ? -dx : dx;
+    const int32_t ady = dy < 0 ? -dy : dy;
+    const bool xMajor = adx >= ady;
+    const int32_t n = xMajor ? adx : ady;
+    const int64_t xStride = dx < 0 ? -1 : 1;
+    const int64_t yStride = dy < 0 ? -int64_t{width} : int64_t{width};
+    const int64_t majorStride = xMajor ? xStride : yStride;
+    const int64_t minorStride = xMajor ? yStride : xStride;
+    const int32_t increment = 2 * (xMajor ? ady : adx);
+    const int32_t modulus = 2 * n;
+    int32_t remainder = n - ((xMajor ? dy : dx) < 0 ? 1 : 0);
+    // Each step lands on a pixel of the line, the last one on the end pixel: all on the bitmap.
+    uint32_t* p = bits + static_cast<size_t>(a.y) * width + static_cast<size_t>(a.x);
+    for (int32_t k = 0; k < n; ++k) {
+        *p = pixel;
+        remainder += increment;
+        const int64_t wrap = remainder >= modulus ? -1 : 0;
+        remainder -= modulus & static_cast<int32_t>(wrap);
+        p += majorStride + (minorStride & wrap);
+    }
+}
+
 }  // namespace
 
 void CDC::FillPolygonEvenOdd(const POINT* points, int count, uint32_t pixel)
@@ -113,6 +142,13 @@ void CDC::FillPolygonEvenOdd(const POINT* points, int count, uint32_t pixel)
 
     int64_t rowMin = height;
     int64_t rowMax = -1;
+    // On a bitmap narrower than kShortSpan, an edge with both ends on it has |dx| < kShortSpan.
+    const bool narrow = width <= kShortSpan;
+    auto onBitmap = [width, height](const POINT& p) {
+        return static_cast<uint64_t>(p.x) < static_cast<uint64_t>(width) &&
+               static_cast<uint64_t>(p.y) < static_cast<uint64_t>(height);
+    };
+    bool startOn = onBitmap(points[0]);
     for (int i = 0; i < count; ++i) {
         const POINT& a = points[i];
         const POINT& b = points[i + 1 < count ? i + 1 : 0];
@@ -121,6 +157,31 @@ void CDC::FillPolygonEvenOdd(const POINT* points, int count, uint32_t pixel)
         const bool down = a.y < b.y;
         const int64_t xa = down ? a.x : b.x, ya = down ? a.y : b.y;
         const int64_t xb = down ? b.x : a.x, yb = down ? b.y : a.y;
+        const bool endOn = onBitmap(b);
+        const bool bothOn = startOn && endOn;
+        startOn = endOn;
+        if (bothOn && narrow && yb - ya < kShortRows) {
+            // The bulk of a fractal's polygon: a short edge with both ends on the bitmap. Its
+            // rows ya .. yb - 1 all lie on the bitmap, and each crossing lies between xa and
+            // xb, so the pixel right of it is a column of the bitmap: no clamping needed.
+            if (ya == yb)
+                continue;
+            rowMin = std::min(rowMin, ya);
+            rowMax = std::max(rowMax, yb - 1);
+            const int64_t dx = xb - xa;
+            const int64_t twoDy = 2 * (yb - ya);
+            // The crossing's column on row ya + k is xa + 1 + floor((dx (2 k + 1) - dy) / twoDy).
+            const uint64_t reciprocal = kReciprocals.m[twoDy];
+            const int64_t left = xa - (int64_t{1} << kOffsetShift) + 1;
+            int64_t num = dx - (yb - ya) + (twoDy << kOffsetShift);
+            uint8_t* row = flags + ya * rowBytes;
+            for (int64_t y = ya; y < yb; ++y, num += 2 * dx, row += rowBytes) {
+                const uint64_t column = static_cast<uint64_t>(left + DivideShort(num, reciprocal));
+                uint8_t* p = row + (column >> 6) * 8;
+                StoreWord(p, LoadWord(p) ^ (uint64_t{1} << (column & 63)));
+            }
+            continue;
+        }
         const int64_t r0 = std::max<int64_t>(ya, 0);
         const int64_t r1 = std::min<int64_t>(yb - 1, height - 1);
         if (r0 > r1)
@@ -253,11 +314,29 @@ void CDC::Polygon(const POINT* points, int count)
     uint32_t phase = 0;
     const uint32_t w = m_bitmap != nullptr ? static_cast<uint32_t>(m_bitmap->Width()) : 0;
     const uint32_t h = m_bitmap != nullptr ? static_cast<uint32_t>(m_bitmap->Height()) : 0;
+    auto onBitmap = [w, h](const POINT& p) { return static_cast<uint32_t>(p.x) < w && static_cast<uint32_t>(p.y) < h; };
+    if (m_pen.style == PS_SOLID && w > 0 && h > 0) {
+        // A solid pen, the usual case for a fractal's thousands of short edges: the edges on
+        // the bitmap are stepped here, without a call and the pen's set-up per edge.
+        uint32_t* const bits = m_bitmap->Bits();
+        const uint32_t pixel = PixelFromColor(m_pen.color);
+        bool startOn = onBitmap(points[0]);
+        for (int i = 0; i < count; ++i) {
+            const POINT& a = points[i];
+            const POINT& b = points[i + 1 < count ? i + 1 : 0];
+            const bool endOn = onBitmap(b);
+            if (startOn && endOn)
+                SolidEdgeOnBitmap(bits, w, a, b, pixel);
+            else
+                PenSegment(a.x, a.y, b.x, b.y, phase);
+            startOn = endOn;
+        }
+        return;
+    }
     for (int i = 0; i < count; ++i) {
         const POINT& a = points[i];
         const POINT& b = points[i + 1 < count ? i + 1 : 0];
-        if (static_cast<uint32_t>(a.x) < w && static_cast<uint32_t>(b.x) < w && static_cast<uint32_t>(a.y) < h &&
-            static_cast<uint32_t>(b.y) < h)
+        if (onBitmap(a) && onBitmap(b))
             InsideSegment(a.x, a.y, b.x, b.y, phase);
         else
             PenSegment(a.x, a.y, b.x, b.y, phase);
