@@ -86,6 +86,7 @@ bool CEditGestures::CursorRequest(bool overView)
         m_editor.TakePointerPosition(p.x, p.y);
         m_editor.UpdateHit(*m_pPattern);
         m_host.ShowPointerPosition();
+        FollowHitState();
     }
     ShowCursor();
     return true;
@@ -136,9 +137,10 @@ bool CEditGestures::Command(uint32_t id)
         }
         const uint32_t result = EditAndRecord(WM_COMMAND, id);
         if (id == ID_VIEW_SET_DEFAULT) {
-            if (!(result & RESULT_REDRAW))
+            if (result & RESULT_REDRAW)
+                RefreshHitAfterViewChange();
+            else  // refused: the view stays as it was
                 m_host.ShowMessage("Set as Default View refused: a point would lie beyond the range of coordinates");
-            RefreshHitAfterViewChange();
         }
         return Finish(result);
     }
@@ -281,6 +283,7 @@ void CEditGestures::PatternRestored()
         m_editor.UpdateHit(*m_pPattern);
         if (m_editor.m_lastCursorHitCode == HTCLIENT)
             ShowCursor();
+        FollowHitState();
     }
     m_host.Redraw();
 }
@@ -297,6 +300,7 @@ void CEditGestures::RefreshHitAfterViewChange()
     m_editor.UpdateHit(*m_pPattern);
     m_host.ShowPointerPosition();
     ShowCursor();
+    FollowHitState();
 }
 
 void CEditGestures::SnapPointer()

@@ -208,6 +208,7 @@ TEST_F(GesturesTest, AViewChangeTakesTheHitAnewAndARefusalIsSaid)
     EXPECT_EQ(editor.m_transform.m_scale, 1.0f);
     EXPECT_EQ(editor.m_pointer, (PointF{-300.0f, 0.0f}));
     EXPECT_EQ(editor.m_hitKind, HIT_NONE);
+    EXPECT_EQ(host.hints.back(), "Ctrl+click adds a point before point 0");  // not the old point's
 
     // Off the view the hit waits for the pointer's return.
     host.pointer = POINT{-5, 10};
@@ -219,6 +220,7 @@ TEST_F(GesturesTest, AViewChangeTakesTheHitAnewAndARefusalIsSaid)
     EXPECT_FALSE(editor.m_bHitRefreshPending);
     EXPECT_EQ(editor.m_hitKind, HIT_POINT);
     EXPECT_EQ(editor.m_hitIndex, 3);
+    EXPECT_EQ(gestures.ShownHandles(), (HandlesState{HIT_POINT, 3, false}));
 
     // Set as Default View that would overflow a coordinate changes nothing and says so.
     pattern.m_points[3] = PointF{1e31f, 0.0f};
