@@ -128,4 +128,31 @@ TEST_F(BackgroundDrawingTest, NewerRequestCancelsThePictureInProgress)
     ExpectCanvasIsSynchronousPicture();
 }
 
+TEST_F(BackgroundDrawingTest, TypingIntoTheFieldsKeepsTheLoopFree)
+{
+    // Each keystroke that changes a setting asks for a new picture of the dense pattern, up to
+    // a Draw Limit of 20 seconds, 99 iterations and the finest detail: the loop takes no longer
+    // for it than a frame.
+    view->m_nDrawLimit = 1000;
+    std::vector<qint64> times;
+    auto type = [&](int id, const QString& text) {
+        TypeInto(id, QString());
+        for (const QChar c : text) {
+            QElapsedTimer timer;
+            timer.start();
+            QTest::keyClicks(Field(id), QString(c));
+            QCoreApplication::processEvents();
+            times.push_back(timer.elapsed());
+        }
+    };
+    type(IDC_DRAW_LIMIT, QStringLiteral("20000"));
+    type(IDC_ITERATIONS, QStringLiteral("99"));
+    type(IDC_DETAIL, QStringLiteral("1"));
+    EXPECT_EQ(view->m_nDrawLimit, 20000);
+    EXPECT_EQ(view->m_nIterations, 99);
+    EXPECT_EQ(view->m_nDetail, 1);
+    EXPECT_TRUE(view->PicturePending());  // the picture is still being drawn
+    EXPECT_LT(*std::max_element(times.begin(), times.end()), kFrameMs);
+}
+
 }  // namespace
