@@ -84,7 +84,11 @@ struct Point {
 
 class Recorder : public CScreenPointSink {
 public:
-    void AddPoint(double x, double y, uint8_t kind, uint8_t) override { points.push_back({x, y, (kind & 1) != 0}); }
+    void AddPoints(const ScreenSinkPoint* batch, size_t count) override
+    {
+        for (size_t i = 0; i < count; ++i)
+            points.push_back({batch[i].x, batch[i].y, (batch[i].kind & 1) != 0});
+    }
     std::vector<Point> points;
 };
 

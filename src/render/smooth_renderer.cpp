@@ -51,7 +51,27 @@ public:
         }
     }
 
-    void AddPoint(double x, double y, uint8_t kind, uint8_t depth) override
+    void AddPoints(const ScreenSinkPoint* points, size_t count) override
+    {
+        if (m_fill || m_positions) {
+            for (size_t i = 0; i < count; ++i)
+                AddPoint(points[i].x, points[i].y, points[i].kind, points[i].depth);
+            return;
+        }
+        // Lines in one colour: no place along the path.
+        for (size_t i = 0; i < count; ++i) {
+            const ScreenSinkPoint& q = points[i];
+            const bool line = (q.kind & 1) == 0 && m_started;
+            if (line)
+                m_raster.StrokeSegment(m_x, m_y, q.x, q.y, 0.0f, !m_continues);
+            m_continues = line;
+            m_x = q.x;
+            m_y = q.y;
+            m_started = true;
+        }
+    }
+
+    void AddPoint(double x, double y, uint8_t kind, uint8_t depth)
     {
         // The place along the path matters only to a gradient.
         float position = 0.0f;

@@ -34,6 +34,7 @@ int64_t PixelSpan(int32_t a, int32_t b)
 
 bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlags)
 {
+    const ScreenSinkFlush flushAtEnd{*this};
     const int n = m_nSegments;
     const PointF start = pattern.m_points[0];
 
@@ -258,7 +259,7 @@ bool CFractalRenderer::GenerateSegment(PointF start, PointF end, uint8_t flags, 
 {
     if (m_bIllustrator)
         return GenerateIllustratorSegment(start, end, flags, depth);
-    if (m_pScreenSink != nullptr || !m_bModeCompiled)
+    if (!m_bModeCompiled)
         return GenerateScreenSegment(start, end, flags, depth);
 
     const int64_t detail = m_nDetail;
@@ -266,19 +267,27 @@ bool CFractalRenderer::GenerateSegment(PointF start, PointF end, uint8_t flags, 
     const CBitmap* bitmap = m_dc.Bitmap();
     m_bDirectLines = !m_bFill && bitmap != nullptr && m_rcClient.left >= 0 && m_rcClient.top >= 0 &&
                      m_rcClient.right <= bitmap->Width() && m_rcClient.bottom <= bitmap->Height();
+    if (m_pScreenSink != nullptr)
+        return DrawInMode<true>(start, end, flags, depth);
+    return DrawInMode<false>(start, end, flags, depth);
+}
+
+template <bool Sink>
+bool CFractalRenderer::DrawInMode(PointF start, PointF end, uint8_t flags, uint8_t depth)
+{
     const bool progress = m_pProgress != nullptr;
     if (m_bFill) {
         if (m_bTimeLimit)
-            return progress ? DrawSegment<true, true, true>(start, end, flags, depth)
-                            : DrawSegment<true, true, false>(start, end, flags, depth);
-        return progress ? DrawSegment<true, false, true>(start, end, flags, depth)
-                        : DrawSegment<true, false, false>(start, end, flags, depth);
+            return progress ? DrawSegment<true, true, true, Sink>(start, end, flags, depth)
+                            : DrawSegment<true, true, false, Sink>(start, end, flags, depth);
+        return progress ? DrawSegment<true, false, true, Sink>(start, end, flags, depth)
+                        : DrawSegment<true, false, false, Sink>(start, end, flags, depth);
     }
     if (m_bTimeLimit)
-        return progress ? DrawSegment<false, true, true>(start, end, flags, depth)
-                        : DrawSegment<false, true, false>(start, end, flags, depth);
-    return progress ? DrawSegment<false, false, true>(start, end, flags, depth)
-                    : DrawSegment<false, false, false>(start, end, flags, depth);
+        return progress ? DrawSegment<false, true, true, Sink>(start, end, flags, depth)
+                        : DrawSegment<false, true, false, Sink>(start, end, flags, depth);
+    return progress ? DrawSegment<false, false, true, Sink>(start, end, flags, depth)
+                    : DrawSegment<false, false, false, Sink>(start, end, flags, depth);
 }
 
 inline bool CFractalRenderer::LongerThanDetail(POINT p) const
@@ -303,8 +312,8 @@ inline bool CFractalRenderer::LongEnoughToCull(POINT p) const
     return PixelSpan(p.x, m_ptLast.x) >= CULL_MIN_PIXELS || PixelSpan(p.y, m_ptLast.y) >= CULL_MIN_PIXELS;
 }
 
-template <bool Fill, bool Progress>
-inline bool CFractalRenderer::DrawPoint(POINT p, bool inside, uint8_t kind)
+template <bool Fill, bool Progress, bool Sink>
+inline bool CFractalRenderer::DrawPoint(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth)
 {
     if constexpr (Progress) {
         if (!CheckProgress())
@@ -313,12 +322,16 @@ inline bool CFractalRenderer::DrawPoint(POINT p, bool inside, uint8_t kind)
     if constexpr (Fill) {
         if (!AddPolygonPoint(p))
             return false;
-    } else if (kind & 1) {
-        m_dc.MoveTo(p.x, p.y);
-    } else if (inside && m_bLastInside && m_bDirectLines) {
-        m_dc.LineToInside(p.x, p.y);
-    } else {
-        m_dc.LineTo(p.x, p.y);
+    }
+    if constexpr (Sink) {
+        AddSinkPoint(world, kind, depth);
+    } else if constexpr (!Fill) {
+        if (kind & 1)
+            m_dc.MoveTo(p.x, p.y);
+        else if (inside && m_bLastInside && m_bDirectLines)
+            m_dc.LineToInside(p.x, p.y);
+        else
+            m_dc.LineTo(p.x, p.y);
     }
     m_ptLast = p;
     m_bLastInside = inside ? 1 : 0;
@@ -327,7 +340,7 @@ inline bool CFractalRenderer::DrawPoint(POINT p, bool inside, uint8_t kind)
 
 // Inline, so that the subdivision's loop tests its children in place and calls itself only
 // for the children that are subdivided in turn.
-template <bool Fill, bool TimeLimit, bool Progress>
+template <bool Fill, bool TimeLimit, bool Progress, bool Sink>
 inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
 {
     const POINT p = m_transform.WorldToScreen(end);
@@ -339,17 +352,17 @@ inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flag
             if (!CountForTimeLimit())
                 return false;
         }
-        return DrawPoint<Fill, Progress>(p, inside, (flags & KNEE_HIDE) ? EMIT_MOVE : EMIT_LINE);
+        return DrawPoint<Fill, Progress, Sink>(end, p, inside, (flags & KNEE_HIDE) ? EMIT_MOVE : EMIT_LINE, depth);
     }
 
     if (depth != 0 && LongerThanDetail(p)) {
         if ((m_bLastInside && inside) || !m_bCulling || !LongEnoughToCull(p) || !SubtreeOffCanvas(start, end, depth)) [[likely]]
-            return DrawSubdivided<Fill, TimeLimit, Progress>(start, end, flags, depth);
+            return DrawSubdivided<Fill, TimeLimit, Progress, Sink>(start, end, flags, depth);
         if constexpr (TimeLimit) {
             if (!CountForTimeLimit())
                 return false;
         }
-        return DrawPoint<Fill, Progress>(p, inside, EMIT_MOVE);
+        return DrawPoint<Fill, Progress, Sink>(end, p, inside, EMIT_MOVE, depth);
     }
 
     // A leaf.
@@ -357,12 +370,12 @@ inline bool CFractalRenderer::DrawSegment(PointF start, PointF end, uint8_t flag
         if (!CountForTimeLimit())
             return false;
         if (!m_bLastInside && !inside)
-            return DrawPoint<Fill, Progress>(p, inside, EMIT_MOVE);
+            return DrawPoint<Fill, Progress, Sink>(end, p, inside, EMIT_MOVE, depth);
     }
-    return DrawPoint<Fill, Progress>(p, inside, EMIT_LINE);
+    return DrawPoint<Fill, Progress, Sink>(end, p, inside, EMIT_LINE, depth);
 }
 
-template <bool Fill, bool TimeLimit, bool Progress>
+template <bool Fill, bool TimeLimit, bool Progress, bool Sink>
 bool CFractalRenderer::DrawSubdivided(PointF start, PointF end, uint8_t flags, uint8_t depth)
 {
     const uint8_t childDepth = static_cast<uint8_t>(depth - 1);
@@ -391,7 +404,7 @@ bool CFractalRenderer::DrawSubdivided(PointF start, PointF end, uint8_t flags, u
                 m_nProgressLevels = level + 1;
             }
         }
-        if (!DrawSegment<Fill, TimeLimit, Progress>(prev, cur, childFlags[i - 1] ^ flags, childDepth))
+        if (!DrawSegment<Fill, TimeLimit, Progress, Sink>(prev, cur, childFlags[i - 1] ^ flags, childDepth))
             return false;
     }
     if constexpr (Progress) {
@@ -400,7 +413,7 @@ bool CFractalRenderer::DrawSubdivided(PointF start, PointF end, uint8_t flags, u
             m_nProgressLevels = level + 1;
         }
     }
-    return DrawSegment<Fill, TimeLimit, Progress>(cur, end, childFlags[n - 1] ^ flags, childDepth);
+    return DrawSegment<Fill, TimeLimit, Progress, Sink>(cur, end, childFlags[n - 1] ^ flags, childDepth);
 }
 
 bool CFractalRenderer::GenerateIllustratorSegment(PointF start, PointF end, uint8_t flags, uint8_t depth)
@@ -551,6 +564,7 @@ bool CFractalRenderer::AddPolygonPoint(POINT p)
 
 void CFractalRenderer::CloseFill(const CPattern& pattern)
 {
+    const ScreenSinkFlush flushAtEnd{*this};
     const int n = m_nSegments;
     if (n < 1 || n > PATTERN_MAX_SEGMENTS)
         return;

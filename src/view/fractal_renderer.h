@@ -4,6 +4,8 @@
 // so it is always allocated on the heap.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,15 +24,24 @@ class CArchive;
 // which are no part of the fractal's path.
 constexpr uint8_t EMIT_CLOSING = 4;
 
-// Receives the points of a screen generation at sub-pixel precision, in continuous canvas
-// coordinates (pixel (i, j) covers i..i+1 by j..j+1), instead of the canvas drawing them;
-// the antialiased picture draws from these. `depth` is the generator's depth left at the
+// A point of a screen generation at sub-pixel precision, in continuous canvas coordinates
+// (pixel (i, j) covers i..i+1 by j..j+1). `depth` is the generator's depth left at the
 // point's segment (the baseline has the iterations), so a segment's share of the whole path
 // is 1 / n^(iterations - depth).
+struct ScreenSinkPoint {
+    double x;
+    double y;
+    uint8_t kind;
+    uint8_t depth;
+};
+
+// Receives the points of a screen generation instead of the canvas drawing them; the
+// antialiased picture draws from these. The generator hands them over in path order, in
+// batches: every point of a generation (Generate, CloseFill) has arrived when it returns.
 class CScreenPointSink {
 public:
     virtual ~CScreenPointSink() = default;
-    virtual void AddPoint(double x, double y, uint8_t kind, uint8_t depth) = 0;
+    virtual void AddPoints(const ScreenSinkPoint* points, size_t count) = 0;
 };
 
 // Placement of a copy's inner point relative to the copy's start and baseline.
@@ -182,12 +193,16 @@ private:
     // tracked or not. The same points, in the same order, as GenerateScreenSegment.
     // Always inline: the recursion then runs through DrawSubdivided, whose loop handles the
     // leaves in place.
-    template <bool Fill, bool TimeLimit, bool Progress>
+    // With Sink, the points go to m_pScreenSink (as EmitToSink hands them) instead of the
+    // canvas.
+    template <bool Sink>
+    bool DrawInMode(PointF start, PointF end, uint8_t flags, uint8_t depth);
+    template <bool Fill, bool TimeLimit, bool Progress, bool Sink>
     [[gnu::always_inline]] bool DrawSegment(PointF start, PointF end, uint8_t flags, uint8_t depth);
-    template <bool Fill, bool TimeLimit, bool Progress>
+    template <bool Fill, bool TimeLimit, bool Progress, bool Sink>
     bool DrawSubdivided(PointF start, PointF end, uint8_t flags, uint8_t depth);
-    template <bool Fill, bool Progress>
-    bool DrawPoint(POINT p, bool inside, uint8_t kind);
+    template <bool Fill, bool Progress, bool Sink>
+    bool DrawPoint(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth);
     // The segment from m_ptLast to p is at least the detail long: its length rounded down, or
     // beyond the distance table |dx| + |dy|.
     bool LongerThanDetail(POINT p) const;
@@ -200,7 +215,44 @@ private:
             return EmitToSink(world, p, inside, kind, depth);
         return EmitPoint(p, inside, kind);
     }
-    bool EmitToSink(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth);
+    bool EmitToSink(PointF world, POINT p, bool inside, uint8_t kind, uint8_t depth)
+    {
+        if (m_pProgress != nullptr && !CheckProgress())
+            return false;
+        if (m_bFill && !AddPolygonPoint(p))
+            return false;
+        AddSinkPoint(world, kind, depth);
+        m_ptLast = p;
+        m_bLastInside = inside ? 1 : 0;
+        return true;
+    }
+    // The point's continuous position: the centre plus the unrounded offset (which the
+    // canvas's rounding would make the point's pixel), and half a pixel to the pixel's middle;
+    // queued for the sink, which gets the queue when it is full and at the generation's end.
+    void AddSinkPoint(PointF world, uint8_t kind, uint8_t depth)
+    {
+        const CViewTransform& t = m_transform;
+        double ox = (static_cast<double>(world.x) - t.m_origin.x) * t.m_scale;
+        double oy = -(static_cast<double>(world.y) - t.m_origin.y) * t.m_scale;
+        if (!(std::fabs(ox) <= kMaxSinkOffset) || !(std::fabs(oy) <= kMaxSinkOffset)) [[unlikely]]
+            LimitSinkOffsets(&ox, &oy);
+        ScreenSinkPoint& q = m_sinkQueue[m_nSinkQueued];
+        q.x = t.m_center.x + ox + 0.5;
+        q.y = (t.m_flipY ? t.m_center.y - oy : t.m_center.y + oy) + 0.5;
+        q.kind = kind;
+        q.depth = depth;
+        if (++m_nSinkQueued == SINK_QUEUE_SIZE)
+            FlushScreenSink();
+    }
+    // Offsets beyond +-kMaxSinkOffset pixels kept there, NaN as 0.
+    static void LimitSinkOffsets(double* ox, double* oy);
+    // Hands the queued points to m_pScreenSink.
+    void FlushScreenSink();
+    // Flushes the sink's queue when a generation returns, whichever way it returns.
+    struct ScreenSinkFlush {
+        CFractalRenderer& renderer;
+        ~ScreenSinkFlush() { renderer.FlushScreenSink(); }
+    };
     // Appends a point to the fill polygon unless it is full or holds the screen's point
     // budget; false (and nothing changed) when refused.
     bool AddPolygonPoint(POINT p);
@@ -224,6 +276,11 @@ private:
     }
 
     ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
+    // Points for m_pScreenSink not yet handed over.
+    static constexpr int32_t SINK_QUEUE_SIZE = 256;
+    static constexpr double kMaxSinkOffset = 1073741824.0;
+    ScreenSinkPoint m_sinkQueue[SINK_QUEUE_SIZE];
+    int32_t m_nSinkQueued = 0;
     // The detail test within the distance table: a length rounded down is at least the detail
     // exactly when dx^2 + dy^2 is at least m_nDetailSquared (0 when every length passes,
     // INT32_MAX when none within the table does).

@@ -1,6 +1,7 @@
 // The screen generation compiled per mode (line or fill, time budget or none, export progress
-// or none) draws exactly what the general generation draws: the same pixels, polygon points,
-// counted points and progress reports, for every example and for every kind of knee.
+// or none, canvas or point sink) draws exactly what the general generation draws: the same
+// pixels or sink points, polygon points, counted points and progress reports, for every
+// example and for every kind of knee.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,8 +25,15 @@ public:
     std::vector<double> fractions;
 };
 
+class PointRecorder : public CScreenPointSink {
+public:
+    void AddPoints(const ScreenSinkPoint* batch, size_t count) override { points.insert(points.end(), batch, batch + count); }
+    std::vector<ScreenSinkPoint> points;
+};
+
 struct Picture {
     std::vector<uint32_t> pixels;
+    std::vector<ScreenSinkPoint> sinkPoints;
     std::vector<POINT> polygon;
     int64_t counted = 0;
     bool complete = false;
@@ -33,10 +41,13 @@ struct Picture {
 };
 
 // One picture: a white canvas, then Generate with the fractal pen, and CloseFill plus the
-// polygon in fill mode (as DrawScene does, with progress attached as an export does).
-Picture Draw(CFractalRenderer& r, const CPattern& pattern, bool compiled, bool progress)
+// polygon in fill mode (as DrawScene does, with progress attached as an export does); or,
+// with `sink`, the points handed to a point sink instead.
+Picture Draw(CFractalRenderer& r, const CPattern& pattern, bool compiled, bool progress, bool sink)
 {
     CountingProgress counter;
+    PointRecorder recorder;
+    r.m_pScreenSink = sink ? &recorder : nullptr;
     r.m_bModeCompiled = compiled ? 1 : 0;
     r.m_pProgress = progress ? &counter : nullptr;
     r.m_bCancelled = false;
@@ -58,20 +69,24 @@ Picture Draw(CFractalRenderer& r, const CPattern& pattern, bool compiled, bool p
     p.polygon.assign(r.m_pPolygon, r.m_pPolygon + r.m_nPolygonCount);
     p.counted = r.m_nLineCount;
     p.fractions = counter.fractions;
+    p.sinkPoints = recorder.points;
     r.m_pProgress = nullptr;
+    r.m_pScreenSink = nullptr;
     return p;
 }
 
 void ExpectSamePictures(CFractalRenderer& r, const CPattern& pattern)
 {
-    for (int mode = 0; mode < 8; ++mode) {
+    for (int mode = 0; mode < 16; ++mode) {
         SCOPED_TRACE(testing::Message() << "fill " << (mode & 1) << ", time budget " << (mode >> 1 & 1) << ", progress "
-                                        << (mode >> 2));
+                                        << (mode >> 2 & 1) << ", sink " << (mode >> 3));
         r.m_bFill = static_cast<uint8_t>(mode & 1);
         r.m_bTimeLimit = static_cast<uint8_t>(mode >> 1 & 1);
         r.m_nDrawLimit = 1000000;  // on, but far away: a picture stopped by it would differ
-        const Picture general = Draw(r, pattern, false, mode >> 2);
-        const Picture compiled = Draw(r, pattern, true, mode >> 2);
+        const bool progress = mode >> 2 & 1;
+        const bool sink = mode >> 3;
+        const Picture general = Draw(r, pattern, false, progress, sink);
+        const Picture compiled = Draw(r, pattern, true, progress, sink);
         ASSERT_EQ(compiled.complete, general.complete);
         ASSERT_EQ(compiled.counted, general.counted);
         ASSERT_EQ(compiled.fractions, general.fractions);
@@ -79,6 +94,13 @@ void ExpectSamePictures(CFractalRenderer& r, const CPattern& pattern)
         for (size_t i = 0; i < general.polygon.size(); ++i)
             ASSERT_TRUE(compiled.polygon[i].x == general.polygon[i].x && compiled.polygon[i].y == general.polygon[i].y) << i;
         ASSERT_TRUE(compiled.pixels == general.pixels);
+        ASSERT_EQ(compiled.sinkPoints.size(), general.sinkPoints.size());
+        EXPECT_EQ(general.sinkPoints.empty(), !sink);
+        for (size_t i = 0; i < general.sinkPoints.size(); ++i) {
+            const ScreenSinkPoint& a = compiled.sinkPoints[i];
+            const ScreenSinkPoint& b = general.sinkPoints[i];
+            ASSERT_TRUE(a.x == b.x && a.y == b.y && a.kind == b.kind && a.depth == b.depth) << i;
+        }
     }
 }
 
