@@ -7,6 +7,7 @@
 
 #include "app/command_line_interrupt.h"
 #include "document/zarnix4_doc.h"
+#include "platform/worker_threads.h"
 #include "view/fractal_renderer.h"
 
 namespace {
@@ -47,7 +48,7 @@ std::string UsageText()
            "       zarnix4 [FILE] --save-as OUT.zarnix\n"
            "       zarnix4 FILE --export OUT [--type bmp|ai|png|svg] [--width W] [--height H]\n"
            "                     [--view WxH] [--fit] [--iterations N] [--detail D]\n"
-           "                     [rendering options]\n"
+           "                     [--threads N] [rendering options]\n"
            "       zarnix4 FILE --info\n"
            "\n"
            "Zarnix 4 draws and edits line fractals. Without options it opens the editor,\n"
@@ -66,6 +67,8 @@ std::string UsageText()
            "  --fit              frame the whole fractal instead of the document's view\n"
            "  --iterations N     iterations of the export, 0 to 255 (default: the document's)\n"
            "  --detail D         smallest line drawn in pixels, 1 to 99 (default 2)\n"
+           "  --threads N        threads the export uses, 1 to 64 (default: ZARNIX_THREADS,\n"
+           "                     else one per core for large exports); the file is the same\n"
            "  --info             print FILE's segments, lines, similarity dimension and\n"
            "                     bounding box as one JSON object\n"
            "  -h, --help         show this help and exit\n"
@@ -133,7 +136,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
         static const char* const kWithValue[] = {"--save-as",    "--export",     "--type",       "--width",
                                                  "--height",     "--iterations", "--detail",     "--view",
                                                  "--line-width", "--color",      "--fill-color", "--background",
-                                                 "--gradient"};
+                                                 "--gradient",   "--threads"};
         bool known = false;
         for (const char* k : kWithValue)
             known = known || name == k;
@@ -231,6 +234,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
             if (!number(0, 255, v))
                 return false;
             options.iterations = v;
+        } else if (name == "--threads") {
+            int v = 0;
+            std::string why;
+            if (!ParseThreadCount(value, v, &why)) {
+                error = "option '--threads': " + why;
+                return false;
+            }
+            options.threads = v;
         } else if (name == "--detail") {
             int v = 0;
             if (!number(1, 99, v))
@@ -251,13 +262,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& 
         return false;
     }
     bool exportOptions = !options.type.empty() || options.width || options.height || options.iterations ||
-                         options.detail || viewGiven || options.fit || options.styleGiven;
+                         options.detail || options.threads || viewGiven || options.fit || options.styleGiven;
     if (exportOptions && options.exportPath.empty()) {
-        error = "--type, --width, --height, --view, --fit, --iterations, --detail and the rendering options "
+        error = "--type, --width, --height, --view, --fit, --iterations, --detail, --threads and the rendering options "
                 "only go with --export";
         return false;
     }
     return true;
+}
+
+bool CheckThreadEnvironment(const CommandLineOptions& options, std::string& error)
+{
+    if (options.exportPath.empty() || options.threads)
+        return true;
+    return ThreadCountFromEnvironment(&error) >= 0;
 }
 
 bool IsHeadless(const CommandLineOptions& options)

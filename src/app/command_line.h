@@ -24,6 +24,7 @@ struct CommandLineOptions {
     bool fit = false;           // --fit: frame the whole fractal instead of the stored view
     std::optional<int> iterations;  // --iterations
     std::optional<int> detail;      // --detail
+    std::optional<int> threads;     // --threads: overrides ZARNIX_THREADS
     bool info = false;  // --info
     CRenderStyle style;             // --line-width, --color, ... (PNG and SVG)
     bool styleGiven = false;        // any of the rendering options was given
@@ -37,6 +38,10 @@ struct CommandLineOptions {
 // False with `error` for an unknown option,
 // a missing or malformed value, or a combination that makes no sense.
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLineOptions& options, std::string& error);
+
+// The ZARNIX_THREADS check for the options: an export without --threads refuses an invalid
+// value (false, with `error`); --threads overrides the variable, and other uses ignore it.
+bool CheckThreadEnvironment(const CommandLineOptions& options, std::string& error);
 
 // True when the options ask for something done without a window (help, version, save-as,
 // export, info).

@@ -212,6 +212,8 @@ int RunExportCommand(const CommandLineOptions& options, std::ostream& err)
         renderer->m_transform.Reset();
     if (options.detail)
         renderer->m_nDetail = *options.detail;
+    if (options.threads)
+        renderer->m_nThreads = *options.threads;
 
     ExportSettings settings;
     settings.segmentCount = document.m_pattern.m_count;

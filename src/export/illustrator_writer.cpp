@@ -1,6 +1,9 @@
 #include "export/illustrator_writer.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -74,6 +77,118 @@ char* Fixed4(char* out, float value)
     }
     return out + 5;
 }
+
+// Text gathered in memory for a part of the path, with the file's Reserve, Commit and Write,
+// so that the same code formats a point into either.
+class CTextBuffer {
+public:
+    char* Reserve(size_t size)
+    {
+        if (m_capacity - m_used < size) {
+            const size_t capacity = std::max(m_capacity * 2, m_used + std::max<size_t>(size, 1 << 16));
+            auto grown = std::make_unique<char[]>(capacity);  // may throw std::bad_alloc
+            if (m_used > 0)
+                std::memcpy(grown.get(), m_data.get(), m_used);
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        return m_data.get() + m_used;
+    }
+    void Commit(size_t count) { m_used += count; }
+    void Write(std::string_view text)
+    {
+        char* out = Reserve(text.size());
+        if (!text.empty())
+            std::memcpy(out, text.data(), text.size());
+        m_used += text.size();
+    }
+    std::string_view View() const { return {m_data.get(), m_used}; }
+    void Clear() { m_used = 0; }  // keeps the memory
+
+private:
+    std::unique_ptr<char[]> m_data;
+    size_t m_capacity = 0;
+    size_t m_used = 0;
+};
+
+// One point line, "\r\n%.4f %.4f m" for flag 1 and "... L" for any other, into the file or a
+// part's text. The common case is formatted straight into the output's buffer.
+template <class Output>
+void PutPoint(Output& output, float x, float y, uint8_t flag)
+{
+    if (std::fabs(static_cast<double>(x)) < 1e14 && std::fabs(static_cast<double>(y)) < 1e14) {
+        char* const start = output.Reserve(48);
+        if (start == nullptr)
+            return;  // not open, or failed: every write is dropped anyway
+        char* out = start;
+        *out++ = '\r';
+        *out++ = '\n';
+        out = Fixed4(out, x);
+        *out++ = ' ';
+        out = Fixed4(out, y);
+        *out++ = ' ';
+        *out++ = (flag == 1) ? 'm' : 'L';
+        output.Commit(static_cast<size_t>(out - start));
+        return;
+    }
+    std::string& line = t_pointLine;
+    line.assign("\r\n");
+    AppendFixed4(line, x);
+    line += ' ';
+    AppendFixed4(line, y);
+    line += ' ';
+    line += (flag == 1) ? 'm' : 'L';
+    output.Write(line);
+}
+
+// A point of the fractal's path: "m" for the start; "L" for a line; for a hidden knee,
+// without fill, "S" ends the stroked path and an "m" line starts the next one, while in fill
+// mode it is an "L" line, so that the outline stays one closed polygon.
+template <class Output>
+void PutPathPoint(Output& output, bool fill, PointF p, uint8_t kind)
+{
+    switch (kind) {
+    case EMIT_LINE:
+        PutPoint(output, p.x, p.y, 0);
+        break;
+    case EMIT_MOVE:
+        if (fill) {
+            PutPoint(output, p.x, p.y, 0);
+        } else {
+            output.Write(IllustratorText(AI_TEXT_STROKE_PATH));
+            PutPoint(output, p.x, p.y, 1);
+        }
+        break;
+    case EMIT_START:
+        PutPoint(output, p.x, p.y, 1);
+        break;
+    default:
+        break;
+    }
+}
+
+// A part of the fractal's path formatted on another thread, written to the file on delivery.
+class CIllustratorPart final : public IPathPart {
+public:
+    explicit CIllustratorPart(CIllustratorWriter& writer) : m_writer(writer), m_fill(writer.m_bFill) {}
+    bool PathPoint(PointF p, uint8_t kind, uint8_t /*depth*/) override
+    {
+        PutPathPoint(m_text, m_fill, p, kind);
+        return true;
+    }
+    bool Deliver() override
+    {
+        m_writer.WriteText(m_text.View());
+        m_text.Clear();
+        return !m_writer.m_aiFile.Failed();
+    }
+    void Clear() override { m_text.Clear(); }
+
+private:
+    CIllustratorWriter& m_writer;
+    bool m_fill;
+    CTextBuffer m_text;
+};
 
 // "%d" of a float: truncation toward zero. A value beyond the 32-bit range is clamped to it
 // and NaN gives 0, so that no non-finite or out-of-range float is converted.
@@ -185,64 +300,30 @@ bool WriteFractalLayer(CIllustratorWriter& w, CFractalRenderer& r, const CPatter
 
 void CIllustratorWriter::WritePathPoint(const PointF* p, uint8_t kind)
 {
-    if (p == nullptr)
-        return;
-    switch (kind) {
-    case EMIT_LINE:
-        WritePoint(p->x, p->y, 0);
-        break;
-    case EMIT_MOVE:
-        // Without fill a hidden knee ends the stroked path and starts the next one at the
-        // knee's end; in fill mode the outline stays one closed polygon.
-        if (m_bFill) {
-            WritePoint(p->x, p->y, 0);
-        } else {
-            WriteResourceString(AI_TEXT_STROKE_PATH);
-            WritePoint(p->x, p->y, 1);
-        }
-        break;
-    case EMIT_START:
-        WritePoint(p->x, p->y, 1);
-        break;
-    default:
-        break;
-    }
+    if (p != nullptr)
+        PutPathPoint(m_aiFile, m_bFill, *p, kind);
 }
 
 void CIllustratorWriter::WritePoint(float x, float y, uint8_t flag)
 {
-    // The common case, formatted straight into the file's buffer.
-    if (std::fabs(static_cast<double>(x)) < 1e14 && std::fabs(static_cast<double>(y)) < 1e14) {
-        char* const start = m_aiFile.Reserve(48);
-        if (start == nullptr)
-            return;  // not open, or failed: every write is dropped anyway
-        char* out = start;
-        *out++ = '\r';
-        *out++ = '\n';
-        out = Fixed4(out, x);
-        *out++ = ' ';
-        out = Fixed4(out, y);
-        *out++ = ' ';
-        *out++ = (flag == 1) ? 'm' : 'L';
-        m_aiFile.Commit(static_cast<size_t>(out - start));
-        return;
-    }
-    std::string& line = t_pointLine;
-    line.assign("\r\n");
-    AppendFixed4(line, x);
-    line += ' ';
-    AppendFixed4(line, y);
-    line += ' ';
-    line += (flag == 1) ? 'm' : 'L';
-    if (m_aiFile.IsOpen())
-        m_aiFile.Write(line);
+    PutPoint(m_aiFile, x, y, flag);
+}
+
+std::unique_ptr<IPathPart> CIllustratorWriter::NewPart()
+{
+    return std::make_unique<CIllustratorPart>(*this);
 }
 
 void CIllustratorWriter::WriteText(const char* text)
 {
-    if (text == nullptr || !m_aiFile.IsOpen())
-        return;
-    m_aiFile.Write(std::string_view(text));
+    if (text != nullptr)
+        WriteText(std::string_view(text));
+}
+
+void CIllustratorWriter::WriteText(std::string_view text)
+{
+    if (m_aiFile.IsOpen())
+        m_aiFile.Write(text);
 }
 
 void CIllustratorWriter::WriteResourceString(int id)

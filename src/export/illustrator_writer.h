@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "export/path_sink.h"
 #include "platform/file.h"
@@ -29,6 +31,9 @@ public:
     // One point line, "\r\n%.4f %.4f m" for flag 1 and "... L" for any other.
     void WritePoint(float x, float y, uint8_t flag);
     void WriteText(const char* text);
+    void WriteText(std::string_view text);
+    // A part that formats its points on the thread that generates them.
+    std::unique_ptr<IPathPart> NewPart() override;
     void WriteResourceString(int id);
 
     CFile m_aiFile;

@@ -1,6 +1,7 @@
 #include "export/path_sink.h"
 
 #include <cmath>
+#include <vector>
 
 #include "document/pattern.h"
 #include "view/fractal_renderer.h"
@@ -38,7 +39,44 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b)
     return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
+// The default part: the points as they came, handed to the sink one by one on delivery.
+class CRecordedPart final : public IPathPart {
+public:
+    explicit CRecordedPart(IPathSink& sink) : m_sink(sink) {}
+    bool PathPoint(PointF p, uint8_t kind, uint8_t depth) override
+    {
+        m_points.push_back(Recorded{p, kind, depth});
+        return true;
+    }
+    bool Deliver() override
+    {
+        for (const Recorded& r : m_points) {
+            if (!m_sink.PathPoint(r.p, r.kind, r.depth)) {
+                Clear();
+                return false;
+            }
+        }
+        Clear();
+        return true;
+    }
+    void Clear() override { m_points.clear(); }
+
+private:
+    struct Recorded {
+        PointF p;
+        uint8_t kind;
+        uint8_t depth;
+    };
+    IPathSink& m_sink;
+    std::vector<Recorded> m_points;
+};
+
 }  // namespace
+
+std::unique_ptr<IPathPart> IPathSink::NewPart()
+{
+    return std::make_unique<CRecordedPart>(*this);
+}
 
 bool WalkFractalPath(CFractalRenderer& renderer, const CPattern& pattern, IPathSink& sink)
 {

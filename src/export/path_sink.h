@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "document/point_f.h"
 
@@ -16,6 +17,8 @@ constexpr uint8_t EMIT_LINE = 0;   // a line from the previous point to this one
 constexpr uint8_t EMIT_MOVE = 1;   // the end of a hidden knee: a gap up to this point
 constexpr uint8_t EMIT_START = 3;  // the first point of the path
 
+class IPathPart;
+
 class IPathSink {
 public:
     virtual ~IPathSink() = default;
@@ -25,6 +28,25 @@ public:
     // depth) of the path, n being the segment count. Answering false stops the walk (a write
     // error, for example).
     virtual bool PathPoint(PointF p, uint8_t kind, uint8_t depth) = 0;
+    // A new, empty part for a stretch of the path that another thread generates (a large
+    // walk is generated in parts on several threads and joined in path order). The default
+    // part keeps the points and hands them to PathPoint on delivery; a sink whose output for
+    // a point depends on that point alone can do its formatting in the part instead. Called
+    // on the walk's thread.
+    virtual std::unique_ptr<IPathPart> NewPart();
+};
+
+// A stretch of the path generated on another thread: PathPoint receives its points there
+// (and may throw std::bad_alloc), and later Deliver hands what the part made of them to the
+// sink it came from, on the walk's thread, in path order. A part is used again for later
+// stretches, so it keeps its memory.
+class IPathPart : public IPathSink {
+public:
+    // Hands the stretch to the sink and leaves the part empty; false when the sink stops the
+    // walk (a write error, for example).
+    virtual bool Deliver() = 0;
+    // Leaves the part empty without handing anything over.
+    virtual void Clear() = 0;
 };
 
 // Walks the fractal of `pattern` as `renderer` is set up (iterations, knee flags, progress

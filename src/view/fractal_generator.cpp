@@ -123,6 +123,8 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
         return true;
     if (!m_bIllustrator)
         PrepareCulling();
+    else if (bool complete = false; GeneratePathInParts(start, end, complete))
+        return complete;  // on several threads
     return GenerateSegment(start, end, 0, static_cast<uint8_t>(m_nTopDepth));
 }
 

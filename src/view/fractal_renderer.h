@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "document/pattern.h"
 #include "export/path_sink.h"
@@ -144,11 +145,14 @@ public:
     // Complete after a scene without the fractal.
     DrawOutcome m_drawOutcome = DrawOutcome::Complete;
 
-    // Threads that a picture drawn without the time budget (a bitmap export) is drawn with
-    // in line mode: 0 takes the environment variable ZARNIX_THREADS, else, for pictures of
-    // 4 million pixels and more, one per core (at most 8); 1 draws on the calling thread
-    // alone. The picture is the same either way.
+    // Threads that an export is drawn or generated with (a bitmap export, the vector
+    // formats' walk): 0 takes the environment variable ZARNIX_THREADS, else, for large
+    // exports, one per core (at most 8); 1 works on the calling thread alone. The picture
+    // and the file are the same either way.
     int32_t m_nThreads = 0;
+    // The count m_nThreads or ZARNIX_THREADS asks for (at most kMaxWorkerThreads); 0 when
+    // neither says (an invalid ZARNIX_THREADS says nothing).
+    int RequestedThreads() const;
 
     // Progress and cancellation of an export (null outside exports). m_bCancelled is set when
     // the progress object asked to stop; the generation then ends as after a time stop.
@@ -274,6 +278,28 @@ private:
     {
         return m_pPathSink == nullptr || m_pPathSink->PathPoint(p, kind, depth);
     }
+
+    // A walk in pattern coordinates generated in parts on several threads (see
+    // fractal_renderer_parts.cpp): true when it was, with `complete` as Generate's answer;
+    // false (and nothing emitted) when the walk is left to the calling thread alone.
+    struct PathPart {
+        PointF start;
+        PointF end;
+        uint8_t flags;
+        uint8_t depth;
+    };
+    class PartLeaderProgress;
+    bool GeneratePathInParts(PointF start, PointF end, bool& complete);
+    // The segments `levels` levels below (start, end), or the leaves and knees above them, in
+    // path order; false when a point could not be placed (the parts before it are kept).
+    bool CollectParts(PointF start, PointF end, uint8_t flags, uint8_t depth, int levels,
+                      std::vector<PathPart>& parts) const;
+    // Points the walk emits for a segment with these flags at this depth (saturating).
+    uint64_t CountWalkPoints(uint8_t flags, uint8_t depth) const;
+    // Gives `part` this walk's child tables, in Illustrator mode.
+    void PreparePartRenderer(CFractalRenderer& part) const;
+    // Walks one part into `sink` with `progress`; the walk's answer.
+    bool GeneratePart(const PathPart& part, IPathSink& sink, CExportProgress& progress);
 
     ChildRotation m_childRotations[2][PATTERN_MAX_SEGMENTS] = {};
     // Points for m_pScreenSink not yet handed over.

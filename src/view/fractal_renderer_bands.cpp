@@ -11,41 +11,34 @@
 // few thousand points.
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "platform/worker_threads.h"
 #include "view/fractal_renderer.h"
 
 namespace {
 
 constexpr int32_t kMinBandRows = 64;
 constexpr int kBandsPerThread = 4;
-constexpr int kMaxThreads = 64;
 
 // Chosen without being asked, threads pay off only from this many pixels on: each thread's
 // renderer takes a few milliseconds to set up.
 constexpr int64_t kMinAutomaticPixels = int64_t{1} << 22;
 
-// The thread count asked for by the setting or the environment, or 0 when neither says.
-int RequestedThreads(int32_t setting)
+}  // namespace
+
+int CFractalRenderer::RequestedThreads() const
 {
-    if (setting > 0)
-        return std::min<int32_t>(setting, kMaxThreads);
-    if (const char* text = std::getenv("ZARNIX_THREADS")) {
-        int value = 0;
-        const char* end = text + std::strlen(text);
-        const auto [stop, error] = std::from_chars(text, end, value);
-        if (error == std::errc() && stop == end && value >= 1)
-            return std::min(value, kMaxThreads);
-    }
-    return 0;
+    if (m_nThreads > 0)
+        return std::min<int32_t>(m_nThreads, kMaxWorkerThreads);
+    return std::max(ThreadCountFromEnvironment(), 0);  // an invalid value asks for nothing
 }
+
+namespace {
 
 // The progress object of the other threads' bands: it only passes on a stop.
 class FollowerProgress final : public CExportProgress {
@@ -129,9 +122,9 @@ bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
     if (m_bTimeLimit || m_bFill || m_bIllustrator || m_pScreenSink != nullptr || m_dc.Bitmap() != &m_bitmap ||
         m_bitmap.Width() != m_nWidth || m_bitmap.Height() != m_nHeight)
         return false;
-    int requested = RequestedThreads(m_nThreads);
+    int requested = RequestedThreads();
     if (requested == 0 && static_cast<int64_t>(m_nWidth) * m_nHeight >= kMinAutomaticPixels)
-        requested = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+        requested = AutomaticThreadCount();
     const int threads = std::min(requested, m_nHeight / (2 * kMinBandRows));
     if (threads < 2)
         return false;

@@ -200,6 +200,30 @@ TEST_F(ExportCliTest, ErrorsExplainThemselvesAndWriteNothing)
     EXPECT_EQ(FilesBesidesDocuments(), std::vector<std::string>{"folder.ai"});
 }
 
+TEST_F(ExportCliTest, ThreadsFromTheOptionOverTheEnvironmentAndBadCountsRefused)
+{
+    const std::string doc = WriteExampleDocument();
+    // The same file on one thread and on three; --threads wins over ZARNIX_THREADS.
+    ASSERT_EQ(Run({doc, "--export", "one.ai", "--iterations", "12", "--threads", "1"}).status, 0);
+    ::setenv("ZARNIX_THREADS", "seven", 1);
+    const RunResult three = Run({doc, "--export", "three.ai", "--iterations", "12", "--threads=3"});
+    EXPECT_EQ(three.status, 0) << three.err;
+    EXPECT_EQ(NormaliseCreationDate(ReadBytes(folder.File("three.ai"))), NormaliseCreationDate(ReadBytes(folder.File("one.ai"))));
+
+    // An invalid ZARNIX_THREADS is refused like a bad option; so are bad --threads values.
+    const RunResult refused = Run({doc, "--export", "env.ai"});
+    ::unsetenv("ZARNIX_THREADS");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("ZARNIX_THREADS"), std::string::npos) << refused.err;
+    for (const char* bad : {"0", "-2", "two", "65", "99999999999", "2x", ""}) {
+        const RunResult r = Run({doc, "--export", "bad.ai", "--threads", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("--threads"), std::string::npos) << bad << "\n" << r.err;
+    }
+    EXPECT_EQ(Run({doc, "--save-as", "copy.zarnix", "--threads", "2"}).status, 2);  // an export option
+    EXPECT_EQ(FilesBesidesDocuments(), (std::vector<std::string>{"one.ai", "three.ai"}));
+}
+
 TEST_F(ExportCliTest, AnExportLargerThanTheDiskIsRefusedAtOnce)
 {
     // Koch saved at 255 iterations: 4^255 points, some 6.7e154 bytes.
