@@ -152,8 +152,6 @@ inline void MarkRows(CRgbaImage& image, int32_t lo, int32_t hi)
 }
 
 constexpr int64_t kMaxPixels = int64_t{1} << 28;
-// Lines up to this half width (1.5 pixels wide) are stepped along their major axis.
-constexpr float kThinHalfWidth = 0.75f;
 
 }  // namespace
 
@@ -219,12 +217,12 @@ void CSmoothRaster::SetLineWidth(float width)
     m_halfWidth = std::min(width, 1000.0f) * 0.5f;
 }
 
-void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, float position, bool startCap)
+void CSmoothRaster::StrokeAnySegment(double x0, double y0, double x1, double y1, float position, bool startCap)
 {
     // A segment reaching far beyond the picture is cut to the part near it first (its ends
     // there lie further out than any pixel it could cover), so that the offsets below stay
     // small enough for floats.
-    constexpr double kFar = 65536.0;
+    constexpr double kFar = FAR_COORDINATE;
     if (std::fabs(x0) > kFar || std::fabs(y0) > kFar || std::fabs(x1) > kFar || std::fabs(y1) > kFar) {
         if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1))
             return;
@@ -254,7 +252,7 @@ void CSmoothRaster::StrokeSegment(double x0, double y0, double x1, double y1, fl
         x0 = p[0] + d[0] * t0;
         y0 = p[1] + d[1] * t0;
     }
-    if (m_halfWidth <= kThinHalfWidth) {
+    if (m_halfWidth <= THIN_HALF_WIDTH) {
         StrokeThin(x0, y0, x1, y1, position);
         return;
     }
@@ -372,9 +370,13 @@ void CSmoothRaster::StrokeThin(double x0, double y0, double x1, double y1, float
         std::min(majorSize - 1, CeilToInt(std::min(u1 + m_halfWidth - 0.5f, static_cast<float>(majorSize))) - 1);
     if (first > last)
         return;
-    const float p = position > 0.0f ? (position < 1.0f ? position : 1.0f) : 0.0f;
-    const uint16_t pos = static_cast<uint16_t>(p * 65535.0f + 0.5f);
-    uint16_t* const positions = m_recordPosition && !m_position.empty() ? m_position.data() : nullptr;
+    uint16_t pos = 0;
+    uint16_t* positions = nullptr;
+    if (m_recordPosition && !m_position.empty()) [[unlikely]] {
+        const float p = position > 0.0f ? (position < 1.0f ? position : 1.0f) : 0.0f;
+        pos = static_cast<uint16_t>(p * 65535.0f + 0.5f);
+        positions = m_position.data();
+    }
     const float reach = half + 0.5f;
     const float vStart = v0 + ((static_cast<float>(first) + 0.5f) - u0) * slope;
     const float vEnd = vStart + static_cast<float>(last - first) * slope;

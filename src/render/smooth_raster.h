@@ -12,6 +12,7 @@
 // rule. Edges far off the picture cost only the rows they cross on it.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -40,7 +41,16 @@ public:
     // SetRecordPosition is on. A segment of length zero draws nothing. `startCap` false
     // leaves out a wide line's round start, for a segment that continues one which ended
     // there (its end already drew it).
-    void StrokeSegment(double x0, double y0, double x1, double y1, float position, bool startCap = true);
+    void StrokeSegment(double x0, double y0, double x1, double y1, float position, bool startCap = true)
+    {
+        // A thin line with both ends near the picture (every segment of a fractal on screen,
+        // nearly) goes straight to the stepper.
+        if (m_halfWidth <= THIN_HALF_WIDTH && !(std::fabs(x0) > FAR_COORDINATE) && !(std::fabs(y0) > FAR_COORDINATE) &&
+            !(std::fabs(x1) > FAR_COORDINATE) && !(std::fabs(y1) > FAR_COORDINATE)) [[likely]]
+            StrokeThin(x0, y0, x1, y1, position);
+        else
+            StrokeAnySegment(x0, y0, x1, y1, position, startCap);
+    }
 
     // Adds one edge of a closed polygon to the fill buffer. The polygon is complete when the
     // edges form closed loops.
@@ -66,6 +76,13 @@ public:
     static void Clear(CRgbaImage& image, int32_t width, int32_t height, RgbColor color, uint8_t alpha);
 
 private:
+    // Lines up to this half width (1.5 pixels wide) are stepped along their major axis.
+    static constexpr float THIN_HALF_WIDTH = 0.75f;
+    // A segment with an end further than this from the origin is first cut to the part near
+    // the picture.
+    static constexpr double FAR_COORDINATE = 65536.0;
+
+    void StrokeAnySegment(double x0, double y0, double x1, double y1, float position, bool startCap);
     void FillLine(float x0, float y0, float x1, float y1);
     void StrokeThin(double x0, double y0, double x1, double y1, float position);
     void StampDisc(double x, double y, float position);
