@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -391,6 +392,184 @@ void CSmoothRaster::StrokeThin(double x0, double y0, double x1, double y1, float
             TouchRows(lo, hi);
     }
 }
+
+void CSmoothRaster::StrokeThinPath(double x0, double y0, const double* xy, size_t stride, size_t count)
+{
+    const char* const records = reinterpret_cast<const char*>(xy);
+    auto point = [records, stride](size_t i) { return reinterpret_cast<const double*>(records + i * stride); };
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Four segments at a time when all their ends lie near the picture (no cutting needed)
+    // and StrokeSegment would step them as plain thin lines.
+    if (ThinLines() && !(m_recordPosition && !m_position.empty())) {
+        double xs[5];
+        double ys[5];
+        for (; i + 4 <= count; i += 4) {
+            xs[0] = x0;
+            ys[0] = y0;
+            bool near = std::fabs(x0) <= FAR_COORDINATE && std::fabs(y0) <= FAR_COORDINATE;
+            for (size_t k = 0; k < 4; ++k) {
+                const double* p = point(i + k);
+                xs[k + 1] = p[0];
+                ys[k + 1] = p[1];
+                near = near && std::fabs(p[0]) <= FAR_COORDINATE && std::fabs(p[1]) <= FAR_COORDINATE;
+            }
+            if (near) {
+                StrokeThinFour(xs, ys);
+            } else {
+                for (size_t k = 0; k < 4; ++k)
+                    StrokeSegment(xs[k], ys[k], xs[k + 1], ys[k + 1], 0.0f);
+            }
+            x0 = xs[4];
+            y0 = ys[4];
+        }
+    }
+#endif
+    for (; i < count; ++i) {
+        const double* p = point(i);
+        StrokeSegment(x0, y0, p[0], p[1], 0.0f);
+        x0 = p[0];
+        y0 = p[1];
+    }
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// m ? a : b, lane by lane.
+inline __m128 Select(__m128 m, __m128 a, __m128 b)
+{
+    return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b));
+}
+
+inline __m128i Select(__m128i m, __m128i a, __m128i b)
+{
+    return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+}
+
+// CeilToInt and FloorToInt lane by lane.
+inline __m128i CeilToInts(__m128 v)
+{
+    const __m128i t = _mm_cvttps_epi32(v);
+    return _mm_sub_epi32(t, _mm_castps_si128(_mm_cmplt_ps(_mm_cvtepi32_ps(t), v)));
+}
+
+inline __m128i FloorToInts(__m128 v)
+{
+    const __m128i t = _mm_cvttps_epi32(v);
+    return _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), v)));
+}
+
+inline __m128i MaxInts(__m128i a, __m128i b)
+{
+    return Select(_mm_cmpgt_epi32(a, b), a, b);
+}
+
+inline __m128i MinInts(__m128i a, __m128i b)
+{
+    return Select(_mm_cmplt_epi32(a, b), a, b);
+}
+
+inline __m128 ToFloats(__m128d lo, __m128d hi)
+{
+    return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
+}
+
+}  // namespace
+
+// StrokeThin's set-up for four segments side by side, each lane the same operations on the
+// same values as StrokeThin's, so that every pixel comes out the same.
+void CSmoothRaster::StrokeThinFour(const double* xs, const double* ys)
+{
+    const __m128d xa01 = _mm_loadu_pd(xs);
+    const __m128d xa23 = _mm_loadu_pd(xs + 2);
+    const __m128d xb01 = _mm_loadu_pd(xs + 1);
+    const __m128d xb23 = _mm_loadu_pd(xs + 3);
+    const __m128d ya01 = _mm_loadu_pd(ys);
+    const __m128d ya23 = _mm_loadu_pd(ys + 2);
+    const __m128d yb01 = _mm_loadu_pd(ys + 1);
+    const __m128d yb23 = _mm_loadu_pd(ys + 3);
+    const __m128 dx = ToFloats(_mm_sub_pd(xb01, xa01), _mm_sub_pd(xb23, xa23));
+    const __m128 dy = ToFloats(_mm_sub_pd(yb01, ya01), _mm_sub_pd(yb23, ya23));
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 adx = _mm_andnot_ps(sign, dx);
+    const __m128 ady = _mm_andnot_ps(sign, dy);
+    const __m128 largest = _mm_set1_ps(FLT_MAX);
+    __m128 valid = _mm_and_ps(_mm_or_ps(_mm_cmpneq_ps(dx, zero), _mm_cmpneq_ps(dy, zero)),
+                              _mm_and_ps(_mm_cmple_ps(adx, largest), _mm_cmple_ps(ady, largest)));
+    const __m128 steep = _mm_cmpgt_ps(ady, adx);
+    const __m128 x0 = ToFloats(xa01, xa23);
+    const __m128 x1 = ToFloats(xb01, xb23);
+    const __m128 y0 = ToFloats(ya01, ya23);
+    const __m128 y1 = ToFloats(yb01, yb23);
+    const __m128 ua = Select(steep, y0, x0);
+    const __m128 va = Select(steep, x0, y0);
+    const __m128 ub = Select(steep, y1, x1);
+    const __m128 vb = Select(steep, x1, y1);
+    const __m128 swap = _mm_cmpgt_ps(ua, ub);
+    const __m128 u0 = Select(swap, ub, ua);
+    const __m128 u1 = Select(swap, ua, ub);
+    const __m128 v0 = Select(swap, vb, va);
+    const __m128 v1 = Select(swap, va, vb);
+    const __m128 du = _mm_sub_ps(u1, u0);
+    valid = _mm_and_ps(valid, _mm_cmpgt_ps(du, zero));
+    const __m128 slope = _mm_div_ps(_mm_sub_ps(v1, v0), du);
+    const __m128 s2 = _mm_mul_ps(slope, slope);
+    const __m128 hw = _mm_set1_ps(m_halfWidth);
+    const __m128 pixelHalf = _mm_set1_ps(0.5f);
+    const __m128 half = _mm_mul_ps(
+        hw, _mm_add_ps(_mm_set1_ps(1.0f), _mm_mul_ps(s2, _mm_sub_ps(pixelHalf, _mm_mul_ps(_mm_set1_ps(0.0857864f), s2)))));
+    const __m128i steepInts = _mm_castps_si128(steep);
+    const __m128i width = _mm_set1_epi32(m_width);
+    const __m128i height = _mm_set1_epi32(m_height);
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128i majorSize = Select(steepInts, height, width);
+    const __m128i first = MaxInts(_mm_setzero_si128(),
+                                  CeilToInts(_mm_max_ps(_mm_sub_ps(_mm_sub_ps(u0, hw), pixelHalf), _mm_set1_ps(-1.0f))));
+    const __m128i last = MinInts(_mm_sub_epi32(majorSize, one),
+                                 _mm_sub_epi32(CeilToInts(_mm_min_ps(_mm_sub_ps(_mm_add_ps(u1, hw), pixelHalf),
+                                                                     _mm_cvtepi32_ps(majorSize))),
+                                               one));
+    valid = _mm_andnot_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(first, last)), valid);
+    const __m128 reach = _mm_add_ps(half, pixelHalf);
+    const __m128 vStart = _mm_add_ps(v0, _mm_mul_ps(_mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(first), pixelHalf), u0), slope));
+    const __m128 vEnd = _mm_add_ps(vStart, _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(last, first)), slope));
+    const __m128i lo = MaxInts(_mm_setzero_si128(), FloorToInts(_mm_sub_ps(_mm_min_ps(vStart, vEnd), reach)));
+    const __m128i hi = MinInts(_mm_sub_epi32(height, one), CeilToInts(_mm_add_ps(_mm_max_ps(vStart, vEnd), reach)));
+    const __m128i rowLo = Select(steepInts, first, lo);
+    const __m128i rowHi = Select(steepInts, last, hi);
+    const __m128 rowsValid = _mm_andnot_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(rowLo, rowHi)), valid);
+
+    alignas(16) float starts[4];
+    alignas(16) float slopes[4];
+    alignas(16) float halves[4];
+    alignas(16) int32_t firsts[4];
+    alignas(16) int32_t lasts[4];
+    alignas(16) int32_t rowLos[4];
+    alignas(16) int32_t rowHis[4];
+    _mm_store_ps(starts, vStart);
+    _mm_store_ps(slopes, slope);
+    _mm_store_ps(halves, half);
+    _mm_store_si128(reinterpret_cast<__m128i*>(firsts), first);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lasts), last);
+    _mm_store_si128(reinterpret_cast<__m128i*>(rowLos), rowLo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(rowHis), rowHi);
+    const int validLanes = _mm_movemask_ps(valid);
+    const int steepLanes = _mm_movemask_ps(steep);
+    const int rowLanes = _mm_movemask_ps(rowsValid);
+    for (int k = 0; k < 4; ++k) {
+        if (!(validLanes >> k & 1))
+            continue;
+        if (steepLanes >> k & 1)
+            ThinColumns<true>(firsts[k], lasts[k], starts[k], slopes[k], halves[k], 0, nullptr);
+        else
+            ThinColumns<false>(firsts[k], lasts[k], starts[k], slopes[k], halves[k], 0, nullptr);
+        if (rowLanes >> k & 1)
+            TouchRows(rowLos[k], rowHis[k]);
+    }
+}
+#endif
 
 // The columns first..last of a thin line (rows of a steep one): in each, the pixels within
 // reach of the line's centre at vStart + (u - first) * slope get their coverage across.

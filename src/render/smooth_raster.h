@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -52,6 +53,14 @@ public:
             StrokeAnySegment(x0, y0, x1, y1, position, startCap);
     }
 
+    // True when StrokeSegment draws thin lines (up to 1.5 pixels wide): their joints need no
+    // caps, so StrokeThinPath may draw a polyline's segments.
+    bool ThinLines() const { return m_halfWidth <= THIN_HALF_WIDTH; }
+    // Strokes the polyline from (x0, y0) through `count` points as StrokeSegment would stroke
+    // its segments one by one (position 0), for thin lines without recorded positions. The
+    // points' x and y are the first two doubles of records `stride` bytes apart from `xy` on.
+    void StrokeThinPath(double x0, double y0, const double* xy, size_t stride, size_t count);
+
     // Adds one edge of a closed polygon to the fill buffer. The polygon is complete when the
     // edges form closed loops.
     void FillEdge(double x0, double y0, double x1, double y1);
@@ -85,6 +94,9 @@ private:
     void StrokeAnySegment(double x0, double y0, double x1, double y1, float position, bool startCap);
     void FillLine(float x0, float y0, float x1, float y1);
     void StrokeThin(double x0, double y0, double x1, double y1, float position);
+    // Four consecutive segments of a thin polyline through the points (xs[k], ys[k]), k = 0..4,
+    // all near the picture: their set-up worked out side by side.
+    void StrokeThinFour(const double* xs, const double* ys);
     void StampDisc(double x, double y, float position);
     template <bool Steep>
     void ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,

@@ -58,16 +58,37 @@ public:
                 AddPoint(points[i].x, points[i].y, points[i].kind, points[i].depth);
             return;
         }
-        // Lines in one colour: no place along the path.
-        for (size_t i = 0; i < count; ++i) {
+        // Lines in one colour: no place along the path. Thin lines are drawn a run of line
+        // points at a time.
+        const bool thin = m_raster.ThinLines();
+        size_t i = 0;
+        while (i < count) {
             const ScreenSinkPoint& q = points[i];
-            const bool line = (q.kind & 1) == 0 && m_started;
-            if (line)
-                m_raster.StrokeSegment(m_x, m_y, q.x, q.y, 0.0f, !m_continues);
-            m_continues = line;
-            m_x = q.x;
-            m_y = q.y;
-            m_started = true;
+            if ((q.kind & 1) != 0 || !m_started) {
+                m_continues = false;
+                m_x = q.x;
+                m_y = q.y;
+                m_started = true;
+                ++i;
+                continue;
+            }
+            size_t end = i + 1;
+            while (end < count && (points[end].kind & 1) == 0)
+                ++end;
+            if (thin) {
+                m_raster.StrokeThinPath(m_x, m_y, &points[i].x, sizeof(ScreenSinkPoint), end - i);
+            } else {
+                for (size_t k = i; k < end; ++k) {
+                    m_raster.StrokeSegment(m_x, m_y, points[k].x, points[k].y, 0.0f, !m_continues);
+                    m_continues = true;
+                    m_x = points[k].x;
+                    m_y = points[k].y;
+                }
+            }
+            m_continues = true;
+            m_x = points[end - 1].x;
+            m_y = points[end - 1].y;
+            i = end;
         }
     }
 
