@@ -1,11 +1,13 @@
 #include "export/export_estimate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 
 #include "document/pattern.h"
 #include "export/export_sequence.h"
+#include "export/path_sink.h"
 #include "platform/text_format.h"
 
 namespace {
@@ -15,49 +17,7 @@ namespace {
 constexpr double kAiFixedBytes = 1200.0;
 constexpr double kAiPatternSegmentBytes = 110.0;
 
-// Point counts saturate here, far below the largest double, so that sums and the bytes per
-// point stay finite.
-constexpr double kCountCeiling = 1e300;
-
 }  // namespace
-
-double IllustratorPathPoints(const CPattern& pattern, int32_t iterations)
-{
-    const int n = pattern.m_count;
-    if (n < 1 || n > PATTERN_MAX_SEGMENTS)
-        return 0.0;
-    const PointF start = pattern.m_points[0];
-    const PointF end = pattern.m_points[n];
-    if (!std::isfinite(start.x) || !std::isfinite(start.y))
-        return 0.0;
-    if (!std::isfinite(end.x) || !std::isfinite(end.y) || (start.x == end.x && start.y == end.y))
-        return 1.0;  // a baseline with no direction: the start point alone
-    const int depth = iterations < 0 ? 0 : iterations > 255 ? 255 : iterations;
-
-    // points[f] is the number of points a segment with knee flags f emits at the current
-    // depth: a hidden or static knee, or depth 0, emits its end point; any other knee emits
-    // the points of its children, whose flags are the pattern's knee flags XOR its own.
-    // The order of the children (reversed for the reverse bit) does not change the sum.
-    double points[16];
-    for (double& p : points)
-        p = 1.0;
-    for (int d = 1; d <= depth; ++d) {
-        double next[16];
-        for (int f = 0; f < 16; ++f) {
-            if (f & (KNEE_HIDE | KNEE_STATIC)) {
-                next[f] = 1.0;
-                continue;
-            }
-            double sum = 0.0;
-            for (int k = 0; k < n; ++k)
-                sum += points[(pattern.m_kneeFlags[k] ^ f) & 0x0F];
-            next[f] = sum < kCountCeiling ? sum : kCountCeiling;
-        }
-        for (int f = 0; f < 16; ++f)
-            points[f] = next[f];
-    }
-    return 1.0 + points[0];
-}
 
 double EstimateExportBytes(int typeIndex, const CPattern& pattern, const ExportSettings& settings,
                            bool showPattern, bool showFractal)
@@ -72,8 +32,11 @@ double EstimateExportBytes(int typeIndex, const CPattern& pattern, const ExportS
     double bytes = kAiFixedBytes;
     if (showPattern && pattern.m_count > 0)
         bytes += kAiPatternSegmentBytes * pattern.m_count;
+    // Iterations out of range (typed into the dialog, refused when it closes) are estimated at
+    // the nearest bound.
+    const int32_t iterations = std::clamp(settings.iterations, EXPORT_MIN_ITERATIONS, EXPORT_MAX_ITERATIONS);
     if (showFractal)
-        bytes += AI_BYTES_PER_POINT * IllustratorPathPoints(pattern, settings.iterations);
+        bytes += AI_BYTES_PER_POINT * ApproximatePathPoints(pattern, iterations);
     return bytes;
 }
 

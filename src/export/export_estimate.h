@@ -14,16 +14,11 @@ class CPattern;
 // digits before the point, and about half of them a sign.
 constexpr double AI_BYTES_PER_POINT = 20.0;
 
-// The number of points the Illustrator writer's fractal path holds at `iterations`: the start
-// point and one point per leaf, where a hidden or static knee is a leaf at any depth. Exact up
-// to the precision of a double; grows beyond 1e300 only for absurd depths, never to infinity
-// before 32^255.
-double IllustratorPathPoints(const CPattern& pattern, int32_t iterations);
-
 // The estimated size in bytes of the file an export of `pattern` with `settings` writes:
 // the bitmap file's exact size (54 header bytes and 4 bytes a pixel), a PNG file's pixels
 // before compression (an upper bound), or the Illustrator file's fixed text, its pattern layer
-// and its fractal path at AI_BYTES_PER_POINT (also for SVG, whose points take no more).
+// and its fractal path (ApproximatePathPoints) at AI_BYTES_PER_POINT (also for SVG, whose
+// points take no more).
 // `typeIndex` is one of the EXPORT_TYPE_ values.
 double EstimateExportBytes(int typeIndex, const CPattern& pattern, const ExportSettings& settings,
                            bool showPattern, bool showFractal);

@@ -1,5 +1,6 @@
 #include "export/path_sink.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -71,6 +72,41 @@ private:
     std::vector<Recorded> m_points;
 };
 
+// The number of points the walk hands to its sink, in a number type with its own saturating
+// addition. counts[f] = points of a segment with flags f at the current depth: one for a leaf,
+// a hidden or a static knee; the sum of its children's otherwise. A child's flags are its
+// knee's flags (in reversed order under a reversed parent) XOR the parent's.
+template <typename Count, typename Add>
+Count CountPoints(const CPattern& pattern, int32_t iterations, Add add)
+{
+    const int n = pattern.m_count;
+    if (n < PATTERN_MIN_SEGMENTS || n > PATTERN_MAX_SEGMENTS || !IsFinite(pattern.m_points[0]) ||
+        !IsFinite(pattern.m_points[n]) || pattern.m_points[0] == pattern.m_points[n])
+        return Count{1};
+    const int depth = iterations & 0xFF;
+    Count counts[16];
+    for (Count& c : counts)
+        c = Count{1};
+    for (int d = 1; d <= depth; ++d) {
+        Count next[16];
+        for (int f = 0; f < 16; ++f) {
+            if (f & (KNEE_HIDE | KNEE_STATIC)) {
+                next[f] = Count{1};
+                continue;
+            }
+            Count sum{0};
+            for (int i = 0; i < n; ++i) {
+                const uint8_t knee = pattern.m_kneeFlags[(f & KNEE_REVERSE) ? n - 1 - i : i];
+                sum = add(sum, counts[(knee ^ f) & 15]);
+            }
+            next[f] = sum;
+        }
+        for (int f = 0; f < 16; ++f)
+            counts[f] = next[f];
+    }
+    return add(Count{1}, counts[0]);  // the start point and the baseline's points
+}
+
 }  // namespace
 
 std::unique_ptr<IPathPart> IPathSink::NewPart()
@@ -92,33 +128,12 @@ void WalkFillClosing(CFractalRenderer& renderer, const CPattern& pattern, IPathS
 
 uint64_t CountPathPoints(const CPattern& pattern, int32_t iterations)
 {
-    const int n = pattern.m_count;
-    if (n < PATTERN_MIN_SEGMENTS || n > PATTERN_MAX_SEGMENTS || !IsFinite(pattern.m_points[0]) ||
-        !IsFinite(pattern.m_points[n]) || pattern.m_points[0] == pattern.m_points[n])
-        return 1;
-    // counts[f] = points of a segment with flags f at the current depth: one for a leaf, a
-    // hidden or a static knee; the sum of its children's otherwise. A child's flags are its
-    // knee's flags (in reversed order under a reversed parent) XOR the parent's.
-    const int depth = iterations & 0xFF;
-    uint64_t counts[16];
-    for (uint64_t& c : counts)
-        c = 1;
-    for (int d = 1; d <= depth; ++d) {
-        uint64_t next[16];
-        for (int f = 0; f < 16; ++f) {
-            if (f & (KNEE_HIDE | KNEE_STATIC)) {
-                next[f] = 1;
-                continue;
-            }
-            uint64_t sum = 0;
-            for (int i = 0; i < n; ++i) {
-                const uint8_t knee = pattern.m_kneeFlags[(f & KNEE_REVERSE) ? n - 1 - i : i];
-                sum = SaturatingAdd(sum, counts[(knee ^ f) & 15]);
-            }
-            next[f] = sum;
-        }
-        for (int f = 0; f < 16; ++f)
-            counts[f] = next[f];
-    }
-    return SaturatingAdd(1, counts[0]);  // the start point and the baseline's points
+    return CountPoints<uint64_t>(pattern, iterations, SaturatingAdd);
+}
+
+double ApproximatePathPoints(const CPattern& pattern, int32_t iterations)
+{
+    // Both terms are at most the ceiling, so their sum stays finite.
+    static constexpr double kCeiling = 1e300;
+    return CountPoints<double>(pattern, iterations, [](double a, double b) { return std::min(a + b, kCeiling); });
 }

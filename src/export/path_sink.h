@@ -64,3 +64,6 @@ void WalkFillClosing(CFractalRenderer& renderer, const CPattern& pattern, IPathS
 // the closing points of fill mode), saturating at 2^64 - 1; 1 when the pattern cannot be
 // placed. Computed from the knee flags in a few thousand steps, without walking.
 uint64_t CountPathPoints(const CPattern& pattern, int32_t iterations);
+// The same count in floating point, for sizes beyond 2^64 (an export's size estimate says how
+// far beyond): exact up to 2^53, never above 1e300, so that a size computed from it stays finite.
+double ApproximatePathPoints(const CPattern& pattern, int32_t iterations);

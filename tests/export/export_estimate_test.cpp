@@ -17,6 +17,7 @@
 #include "export/export_estimate.h"
 #include "export/export_sequence.h"
 #include "export/illustrator_writer.h"
+#include "export/path_sink.h"
 #include "view/fractal_renderer.h"
 
 using namespace export_test;
@@ -47,15 +48,17 @@ TEST(ExportEstimateTest, PathPointsAreThePointsTheWriterWrites)
             renderer->m_nIterations = iterations;
             const std::string name = folder.File("count.ai");
             ASSERT_EQ(ExportIllustrator(*renderer, pattern, name.c_str()), 1);
-            EXPECT_EQ(IllustratorPathPoints(pattern, iterations), static_cast<double>(PointLines(ReadBytes(name))))
+            const uint64_t points = CountPathPoints(pattern, iterations);
+            EXPECT_EQ(points, static_cast<uint64_t>(PointLines(ReadBytes(name))))
                 << pattern.m_count << " segments, " << iterations << " iterations";
+            EXPECT_EQ(ApproximatePathPoints(pattern, iterations), static_cast<double>(points));
         }
     }
     // Only static knees: the pattern itself, at any depth.
     const CPattern still = MakePattern({{-50, 0}, {0, 30}, {50, 0}}, {KNEE_STATIC, KNEE_STATIC});
-    EXPECT_EQ(IllustratorPathPoints(still, 255), 3.0);
-    // Saturated, never infinite.
-    const double deep = IllustratorPathPoints(MakePattern({{-50, 0}, {-20, 30}, {20, 30}, {50, 0}}), 255);
+    EXPECT_EQ(ApproximatePathPoints(still, 255), 3.0);
+    // Beyond 64 bits: saturated, never infinite.
+    const double deep = ApproximatePathPoints(MakePattern({{-50, 0}, {-20, 30}, {20, 30}, {50, 0}}), 255);
     EXPECT_GT(deep, 1e120);
     EXPECT_TRUE(std::isfinite(deep * AI_BYTES_PER_POINT));
 }
@@ -72,7 +75,7 @@ TEST(ExportEstimateTest, EstimateIsCloseToTheFileOfEveryExample)
         ASSERT_TRUE(document.Load(entry.path().string(), renderer.get(), error)) << error;
         // Some 100,000 points or so: enough for the average to settle.
         int iterations = 1;
-        while (IllustratorPathPoints(document.m_pattern, iterations + 1) < 150000)
+        while (CountPathPoints(document.m_pattern, iterations + 1) < 150000)
             ++iterations;
         const ExportSettings settings{document.m_pattern.m_count, 800, 600, iterations};
         const std::string name = folder.File("example.ai");
