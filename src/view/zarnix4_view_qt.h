@@ -94,8 +94,6 @@ public:
     // positions and key states, and the commands of the context menus and 32784 and 32785
     // (Set as Default View, Restore Default View). Answers 0 when the message was not handled.
     virtual int64_t WindowProc(uint32_t message, uint64_t wParam, int64_t lParam);
-    // The editing protocol the view's input goes through.
-    CEditGestures& Gestures() { return m_gestures; }
 
     // The Iteration Bar's notifications: a field's text changed, a field lost the focus, the
     // slider moved (by the user).
