@@ -586,6 +586,32 @@ template <bool Steep>
     const float reach = half + 0.5f;
     const float vLimit = static_cast<float>(minorSize) + reach + 1.0f;
     uint8_t* const lines = m_lines.data();
+    if (positions == nullptr) {
+        // A line whose centre stays a pixel and more inside the picture across: every column
+        // takes the four-pixel way, with no tests (the ends' centres bound the columns' to
+        // within far less than the pixel of room).
+        const float vEnd = vStart + static_cast<float>(last - first) * slope;
+        if (std::min(vStart, vEnd) >= reach + 0.5f && std::max(vStart, vEnd) <= static_cast<float>(minorSize) + reach - 4.5f) {
+            for (int32_t u = first; u <= last; ++u) {
+                const float vc = vStart + static_cast<float>(u - first) * slope;
+                const int32_t f = FloorToInt(vc - reach - 0.5f) + 1;
+                const uint32_t four = FourCoverages(static_cast<float>(f) + 0.5f - vc, half);
+                uint8_t* p = lines + static_cast<size_t>(u) * stepU + static_cast<size_t>(f) * stepV;
+                if constexpr (Steep) {
+                    uint32_t old;
+                    std::memcpy(&old, p, 4);
+                    const uint32_t larger = MaxBytes(old, four);
+                    std::memcpy(p, &larger, 4);
+                } else {
+                    for (size_t k = 0; k < 4; ++k, p += stepV) {
+                        const uint8_t value = static_cast<uint8_t>(four >> (8 * k));
+                        *p = value > *p ? value : *p;
+                    }
+                }
+            }
+            return;
+        }
+    }
     for (int32_t u = first; u <= last; ++u) {
         const float vc = vStart + static_cast<float>(u - first) * slope;
         if (!(vc > -reach - 1.0f) || !(vc < vLimit))
@@ -868,7 +894,8 @@ void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradi
                 }
                 if (value == cachedPixel) {
                     if (!cached) {
-                        for (int k = 0; k < 256; ++k) {
+                        blended[0] = cachedPixel;
+                        for (int k = 1; k < 256; ++k) {
                             uint8_t b[4];
                             std::memcpy(b, &cachedPixel, 4);
                             BlendOver(t, b, from, k * (1.0f / 255.0f));
@@ -893,7 +920,25 @@ void CSmoothRaster::CompositeLines(CRgbaImage& image, RgbColor color, bool gradi
             for (size_t w = 0; w < 8; ++w) {
                 if (word[w] == 0)
                     continue;
-                for (size_t i = x + 8 * w; i < x + 8 * w + 8; ++i) {
+                const size_t at = x + 8 * w;
+                if (posRow == nullptr && cached) {
+                    // All eight pixels without a branch each: a pixel of the cached value
+                    // takes its blend from the table (entry 0 being the value itself), any
+                    // other is kept, unless covered, when it is blended on its own.
+                    uint8_t* p = px + at * 4;
+                    for (size_t i = 0; i < 8; ++i, p += 4) {
+                        const uint8_t v = mask[at + i];
+                        uint32_t value;
+                        std::memcpy(&value, p, 4);
+                        const uint32_t out = value == cachedPixel ? blended[v] : value;
+                        std::memcpy(p, &out, 4);
+                        if (value != cachedPixel && v != 0) [[unlikely]]
+                            BlendOver(t, p, from, v * (1.0f / 255.0f));
+                    }
+                    std::memset(mask + at, 0, 8);
+                    continue;
+                }
+                for (size_t i = at; i < at + 8; ++i) {
                     if (mask[i] != 0)
                         composite(i);
                 }
