@@ -470,6 +470,18 @@ inline __m128i MinInts(__m128i a, __m128i b)
     return Select(_mm_cmplt_epi32(a, b), a, b);
 }
 
+// Overlap(d, half) * 255 rounded, lane by lane, as FourCoverages works it out.
+inline __m128i Coverages(__m128 d, __m128 half)
+{
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 pixelHalf = _mm_set1_ps(0.5f);
+    const __m128 a = _mm_andnot_ps(sign, d);
+    const __m128 hi = _mm_min_ps(_mm_add_ps(a, pixelHalf), half);
+    const __m128 lo = _mm_max_ps(_mm_sub_ps(a, pixelHalf), _mm_xor_ps(half, sign));
+    const __m128 overlap = _mm_and_ps(_mm_cmpgt_ps(hi, lo), _mm_sub_ps(hi, lo));
+    return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(overlap, _mm_set1_ps(255.0f)), pixelHalf));
+}
+
 inline __m128 ToFloats(__m128d lo, __m128d hi)
 {
     return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
@@ -555,18 +567,77 @@ void CSmoothRaster::StrokeThinFour(const double* xs, const double* ys)
     _mm_store_si128(reinterpret_cast<__m128i*>(lasts), last);
     _mm_store_si128(reinterpret_cast<__m128i*>(rowLos), rowLo);
     _mm_store_si128(reinterpret_cast<__m128i*>(rowHis), rowHi);
-    const int validLanes = _mm_movemask_ps(valid);
+    // Segments whose centre line stays well inside the picture across (as ThinColumns tests
+    // it) step their columns side by side, one column of each a step, with the four pixels of
+    // each column worked out as ThinColumns works them out.
+    const __m128 minorSize = _mm_cvtepi32_ps(Select(steepInts, width, height));
+    const __m128 inside =
+        _mm_and_ps(_mm_cmpge_ps(_mm_min_ps(vStart, vEnd), _mm_add_ps(reach, pixelHalf)),
+                   _mm_cmple_ps(_mm_max_ps(vStart, vEnd), _mm_sub_ps(_mm_add_ps(minorSize, reach), _mm_set1_ps(4.5f))));
+    const __m128 together = _mm_and_ps(valid, inside);
+    const int togetherLanes = _mm_movemask_ps(together);
+    if (togetherLanes != 0) {
+        const __m128i count = _mm_and_si128(_mm_add_epi32(_mm_sub_epi32(last, first), one), _mm_castps_si128(together));
+        alignas(16) int32_t counts[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(counts), count);
+        const int32_t steps = std::max(std::max(counts[0], counts[1]), std::max(counts[2], counts[3]));
+        const size_t stride = static_cast<size_t>(m_width);
+        size_t stepU[4];
+        size_t stepV[4];
+        for (int k = 0; k < 4; ++k) {
+            const bool isSteep = (_mm_movemask_ps(steep) >> k & 1) != 0;
+            stepU[k] = isSteep ? stride : 1;
+            stepV[k] = isSteep ? 1 : stride;
+        }
+        const __m128 oneF = _mm_set1_ps(1.0f);
+        // A line at most a pixel wide covers at most three pixels of a column, the first
+        // three: the fourth one's centre lies beyond the reach.
+        const int pixels = m_halfWidth <= 0.5f ? 3 : 4;
+        uint8_t* const lines = m_lines.data();
+        for (int32_t j = 0; j < steps; ++j) {
+            const __m128i jj = _mm_set1_epi32(j);
+            const __m128i active = _mm_cmpgt_epi32(count, jj);
+            const __m128 vc = _mm_add_ps(vStart, _mm_mul_ps(_mm_cvtepi32_ps(jj), slope));
+            const __m128i f = _mm_add_epi32(FloorToInts(_mm_sub_ps(_mm_sub_ps(vc, reach), pixelHalf)), one);
+            const __m128 d0 = _mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(f), pixelHalf), vc);
+            const __m128 d1 = _mm_add_ps(d0, oneF);
+            const __m128 d2 = _mm_add_ps(d1, oneF);
+            const __m128 d3 = _mm_add_ps(d2, oneF);
+            const __m128i c0 = _mm_and_si128(Coverages(d0, half), active);
+            const __m128i c1 = _mm_and_si128(Coverages(d1, half), active);
+            const __m128i c2 = _mm_and_si128(Coverages(d2, half), active);
+            const __m128i c3 = _mm_and_si128(Coverages(d3, half), active);
+            alignas(16) uint8_t bytes[16];  // pixel p of lane k at 4 * p + k
+            alignas(16) int32_t fs[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(bytes),
+                            _mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3)));
+            _mm_store_si128(reinterpret_cast<__m128i*>(fs), f);
+            for (int k = 0; k < 4; ++k) {
+                // A lane without a column at this step writes 0 over the mask's first pixel.
+                const bool on = j < counts[k];
+                const size_t index = on ? static_cast<size_t>(firsts[k] + j) * stepU[k] + static_cast<size_t>(fs[k]) * stepV[k] : 0;
+                const size_t step = on ? stepV[k] : 0;
+                uint8_t* p = lines + index;
+                for (int q = 0; q < pixels; ++q, p += step) {
+                    const uint8_t value = bytes[4 * q + k];
+                    *p = value > *p ? value : *p;
+                }
+            }
+        }
+    }
+
+    const int validLanes = _mm_movemask_ps(_mm_andnot_ps(together, valid));
     const int steepLanes = _mm_movemask_ps(steep);
     const int rowLanes = _mm_movemask_ps(rowsValid);
     for (int k = 0; k < 4; ++k) {
+        if (rowLanes >> k & 1)
+            TouchRows(rowLos[k], rowHis[k]);
         if (!(validLanes >> k & 1))
             continue;
         if (steepLanes >> k & 1)
             ThinColumns<true>(firsts[k], lasts[k], starts[k], slopes[k], halves[k], 0, nullptr);
         else
             ThinColumns<false>(firsts[k], lasts[k], starts[k], slopes[k], halves[k], 0, nullptr);
-        if (rowLanes >> k & 1)
-            TouchRows(rowLos[k], rowHis[k]);
     }
 }
 #endif
