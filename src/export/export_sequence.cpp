@@ -147,16 +147,22 @@ ExportResult RunExport(CFractalRenderer& renderer, const CPattern& pattern, int 
         if (renderer.m_bitmap.IsEmpty() || renderer.m_bitmap.Width() != settings.width ||
             renderer.m_bitmap.Height() != settings.height)
             return fail("there is not enough memory for a picture of that size");
+        // The file takes the picture's top rows while the bands below are still drawn.
+        CBitmapFileStream file;
+        if (!file.Open(renderer, name.c_str(), &why))
+            return fail(why);
+        renderer.m_pFinishedRows = &file;
         renderer.BeginDraw();
         renderer.DrawScene(pattern);
         renderer.EndDraw();
-        // A last word from the progress object before the file is written, so that a stop
+        renderer.m_pFinishedRows = nullptr;
+        // A last word from the progress object before the file is finished, so that a stop
         // asked for at the very end still leaves no file.
         if (!renderer.m_bCancelled && progress != nullptr && !progress->Continue(1.0))
             renderer.m_bCancelled = true;
         if (renderer.m_bCancelled)
             return cancelled();
-        if (!renderer.SaveBitmap(name.c_str(), &why))
+        if (!file.Close(&why))
             return fail(why);
         return ExportResult::Exported;
     }

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "platform/win_types.h"
 
@@ -35,7 +35,13 @@ public:
     uint32_t Pixel(int32_t x, int32_t y) const { return Row(y)[x]; }
 
 private:
-    std::vector<uint32_t> m_pixels;
+    struct FreeMemory {
+        void operator()(uint32_t* p) const;
+    };
+    // From calloc: a large bitmap comes as pages the system hands out zeroed when first
+    // touched, so creating it costs nothing until it is drawn on (a large export clears it
+    // in bands on several threads).
+    std::unique_ptr<uint32_t, FreeMemory> m_pixels;
     uint32_t* m_bits = nullptr;  // m_pixels' data, or another bitmap's rows
     int32_t m_width = 0;
     int32_t m_height = 0;

@@ -87,7 +87,8 @@ void CFractalRenderer::DrawScene(const CPattern& pattern)
     // Points 0 .. n of the pattern; a count outside the record's bounds never reads past it.
     const int lastPoint = n < 0 ? -1 : (n > PATTERN_MAX_SEGMENTS ? PATTERN_MAX_SEGMENTS : n);
 
-    m_dc.FillSolidRect(0, 0, m_nWidth, m_nHeight, kWhite);
+    if (!ClearInBands(kWhite))
+        m_dc.FillSolidRect(0, 0, m_nWidth, m_nHeight, kWhite);
 
     if (m_bShowPattern) {
         // Squares outlined with the light green pen and filled white, whatever brush an
@@ -132,7 +133,7 @@ void CFractalRenderer::DrawScene(const CPattern& pattern)
             Generate(pattern, pattern.m_kneeFlags);
         if (m_bFill) {
             CloseFill(pattern);
-            if (m_pPolygon != nullptr && m_nPolygonCount > 0)
+            if (m_pPolygon != nullptr && m_nPolygonCount > 0 && !PolygonInBands(m_pPolygon, m_nPolygonCount))
                 m_dc.Polygon(m_pPolygon, m_nPolygonCount);
         }
     }

@@ -179,6 +179,13 @@ private:
     // Draws the fractal into `rows` rows of `whole` from `firstRow` on, as this renderer's
     // band of a picture drawn by `whole`'s renderer: Generate's answer.
     bool DrawBand(const CFractalRenderer& whole, const CPattern& pattern, int32_t firstRow, int32_t rows);
+    // The threads a bitmap export's picture is drawn with in bands, or 0 when it is drawn on
+    // the calling thread (a screen paint, a small picture, one thread asked for).
+    int BandThreads() const;
+    // The whole bitmap cleared to `color`, and fill mode's polygon filled and outlined, in
+    // bands on several threads; false (and nothing drawn) when not drawn that way.
+    bool ClearInBands(COLORREF color);
+    bool PolygonInBands(const POINT* points, int count);
 
     // A child step as a scaled rotation of the parent vector (end - start):
     // child = start + (c * dx - s * dy, s * dx + c * dy), with s negated for a mirrored copy.

@@ -6,6 +6,9 @@
 // no pixel, so the picture is the same as one drawn on a single thread. The pattern overlay is
 // drawn before, on the calling thread, as always.
 //
+// Rows above the first band not yet done are final: the calling thread tells
+// m_pFinishedRows, so that a bitmap export writes them while the bands below are drawn.
+//
 // Only the calling thread talks to the export's progress object: it reports the share of bands
 // done and passes a cancellation on to the other threads, which look at a shared flag every
 // few thousand points.
@@ -115,17 +118,98 @@ bool CFractalRenderer::DrawBand(const CFractalRenderer& whole, const CPattern& p
     return complete;
 }
 
-bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
+int CFractalRenderer::BandThreads() const
 {
     // Bitmap exports only: no time budget (a screen paint's stop would differ), no point sink,
     // a bitmap that is exactly the canvas, and enough rows for the bands.
-    if (m_bTimeLimit || m_bFill || m_bIllustrator || m_pScreenSink != nullptr || m_dc.Bitmap() != &m_bitmap ||
-        m_bitmap.Width() != m_nWidth || m_bitmap.Height() != m_nHeight)
-        return false;
+    if (m_bTimeLimit || m_bIllustrator || m_pScreenSink != nullptr || m_dc.Bitmap() != &m_bitmap ||
+        m_bitmap.IsEmpty() || m_bitmap.Width() != m_nWidth || m_bitmap.Height() != m_nHeight)
+        return 0;
     int requested = RequestedThreads();
     if (requested == 0 && static_cast<int64_t>(m_nWidth) * m_nHeight >= kMinAutomaticPixels)
         requested = AutomaticThreadCount();
     const int threads = std::min(requested, m_nHeight / (2 * kMinBandRows));
+    return threads >= 2 ? threads : 0;
+}
+
+// Runs work(firstRow, rows, thread) for `bands` bands of `height` rows on `threads` threads.
+template <class Work>
+static void ForEachBand(int threads, int bands, int32_t height, const Work& work)
+{
+    std::atomic<int> next{0};
+    auto run = [&](int thread) {
+        for (int b = next.fetch_add(1, std::memory_order_relaxed); b < bands; b = next.fetch_add(1, std::memory_order_relaxed)) {
+            const int32_t first = static_cast<int32_t>(static_cast<int64_t>(height) * b / bands);
+            const int32_t last = static_cast<int32_t>(static_cast<int64_t>(height) * (b + 1) / bands);
+            work(first, last - first, thread);
+        }
+    };
+    CWorkerThreads workers(threads, run);
+    run(0);
+}
+
+bool CFractalRenderer::ClearInBands(COLORREF color)
+{
+    // The first touch of a new bitmap's pages, too, is shared out this way.
+    const int threads = BandThreads();
+    if (threads < 2)
+        return false;
+    const uint32_t pixel = PixelFromColor(color);
+    const size_t width = static_cast<size_t>(m_nWidth);
+    ForEachBand(threads, threads * kBandsPerThread, m_nHeight, [&](int32_t first, int32_t rows, int) {
+        uint32_t* const row = m_bitmap.Row(first);
+        std::fill(row, row + width * static_cast<size_t>(rows), pixel);
+    });
+    return true;
+}
+
+bool CFractalRenderer::PolygonInBands(const POINT* points, int count)
+{
+    // Each band fills and outlines the polygon moved up by the band's first row: the filler's
+    // crossings and the line stepper's pixels depend only on differences of coordinates, and
+    // both clip to the band's rows exactly, so every band gets the pixels the whole bitmap
+    // has there. The outline's pen is solid, so no dash pattern runs across the bands.
+    const int threads = BandThreads();
+    if (threads < 2 || points == nullptr || count < 2 || m_pens[5].style != PS_SOLID)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        if (points[i].y < INT32_MIN + m_nHeight)
+            return false;  // moved up, it would leave the coordinate range
+    }
+    const int bands = std::min(threads * kBandsPerThread, m_nHeight / kMinBandRows);
+    struct BandSurface {
+        CBitmap rows;
+        CDC dc;
+        std::vector<POINT> moved;
+    };
+    std::unique_ptr<BandSurface[]> surfaces;
+    try {
+        surfaces = std::make_unique<BandSurface[]>(static_cast<size_t>(threads));
+        for (int t = 0; t < threads; ++t)
+            surfaces[static_cast<size_t>(t)].moved.resize(static_cast<size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    ForEachBand(threads, bands, m_nHeight, [&](int32_t first, int32_t rows, int thread) {
+        BandSurface& surface = surfaces[static_cast<size_t>(thread)];
+        surface.rows.AttachRows(m_bitmap, first, rows);
+        surface.dc.Attach(&surface.rows);
+        surface.dc.SelectPen(m_pens[5]);
+        surface.dc.SelectBrush(GrayBrush());
+        for (int i = 0; i < count; ++i)
+            surface.moved[static_cast<size_t>(i)] = POINT{points[i].x, points[i].y - first};
+        surface.dc.Polygon(surface.moved.data(), count);
+        surface.dc.Detach();
+        surface.rows.Delete();
+    });
+    return true;
+}
+
+bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
+{
+    if (m_bFill)
+        return false;
+    const int threads = BandThreads();
     if (threads < 2)
         return false;
     const int bands = std::min(threads * kBandsPerThread, m_nHeight / kMinBandRows);
@@ -147,7 +231,27 @@ bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
     LeaderProgress leader(m_pProgress, stop, done, bands);
     FollowerProgress follower(stop);
 
-    auto work = [&](CFractalRenderer& band, CExportProgress& progress) {
+    // Bands done, and the rows above the first band not done told to m_pFinishedRows (by
+    // this thread, between its own bands and while it waits).
+    std::unique_ptr<std::atomic<bool>[]> bandDone;
+    try {
+        bandDone = std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(bands));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    int bandsTold = 0;
+    auto tellFinished = [&] {
+        if (m_pFinishedRows == nullptr)
+            return;
+        int finished = bandsTold;
+        while (finished < bands && bandDone[static_cast<size_t>(finished)].load(std::memory_order_acquire))
+            ++finished;
+        if (finished > bandsTold) {
+            bandsTold = finished;
+            m_pFinishedRows->RowsFinished(static_cast<int32_t>(static_cast<int64_t>(m_nHeight) * finished / bands));
+        }
+    };
+    auto work = [&](CFractalRenderer& band, CExportProgress& progress, bool leading) {
         band.m_pProgress = &progress;
         for (;;) {
             const int b = next.fetch_add(1, std::memory_order_relaxed);
@@ -162,6 +266,9 @@ bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
                 break;
             }
             done.fetch_add(1, std::memory_order_relaxed);
+            bandDone[static_cast<size_t>(b)].store(true, std::memory_order_release);
+            if (leading)
+                tellFinished();
         }
         band.m_pProgress = nullptr;
     };
@@ -170,18 +277,20 @@ bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
         for (int t = 1; t < threads; ++t) {
             try {
                 workers.emplace_back([&, t] {
-                    work(*renderers[static_cast<size_t>(t)], follower);
+                    work(*renderers[static_cast<size_t>(t)], follower, false);
                     running.fetch_sub(1, std::memory_order_release);
                 });
             } catch (const std::system_error&) {
                 running.fetch_sub(1, std::memory_order_release);  // fewer threads, same bands
             }
         }
-        work(*renderers[0], leader);
+        work(*renderers[0], leader, true);
         // The bands still being drawn: the progress object keeps hearing from this thread.
         while (running.load(std::memory_order_acquire) > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_pFinishedRows != nullptr ? 5 : 20));
             leader.Report(0.0);
+            if (!stop.load(std::memory_order_relaxed))
+                tellFinished();
         }
     }  // joins the workers
 
@@ -194,6 +303,8 @@ bool CFractalRenderer::DrawFractalInBands(const CPattern& pattern)
         // A generation that ends early (a point beyond the float range) ends the single
         // thread's path there; the bands cannot know where, so the picture is drawn again.
         const int32_t threadsSetting = m_nThreads;
+        if (m_pFinishedRows != nullptr && bandsTold > 0)
+            m_pFinishedRows->RowsRedrawn();
         m_nThreads = 1;
         DrawScene(pattern);
         m_nThreads = threadsSetting;

@@ -4,10 +4,48 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/bitmap.h"
 #include "platform/dc.h"
+
+// Rows of a picture that are final, so that they can be written while later rows are still
+// being drawn.
+class CFinishedRows {
+public:
+    virtual ~CFinishedRows() = default;
+    // Rows 0 .. rows - 1 of the bitmap will not change any more.
+    virtual void RowsFinished(int32_t rows) = 0;
+    // The picture is drawn anew after all: rows told before may change.
+    virtual void RowsRedrawn() = 0;
+};
+
+// The .bmp file of a canvas's bitmap, written as its rows become final: Open writes the
+// headers, RowsFinished the rows that are final (in order, as they come), Close the rest and
+// puts the file in place. SaveBitmap is Open and Close; an export drawn in bands on several
+// threads writes the top rows while the bands below are still drawn. Abandoned, the file
+// leaves nothing behind.
+class CMemoryCanvas;
+class CBitmapFileStream final : public CFinishedRows {
+public:
+    CBitmapFileStream();
+    ~CBitmapFileStream() override;
+    CBitmapFileStream(const CBitmapFileStream&) = delete;
+    CBitmapFileStream& operator=(const CBitmapFileStream&) = delete;
+
+    // False, with `error`, when the canvas's bitmap cannot be saved or the file not created.
+    bool Open(const CMemoryCanvas& canvas, const char* fileName, std::string* error);
+    void RowsFinished(int32_t rows) override;
+    // Starts the file again (a new temporary file), with no rows written.
+    void RowsRedrawn() override;
+    // Writes the rows not yet written; false, with `error`, on a write error.
+    bool Close(std::string* error);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 class CMemoryCanvas {
 public:
@@ -22,6 +60,10 @@ public:
     // Writes the bitmap as an uncompressed .bmp file; 1 when written, 0 when not (then
     // `error`, if given, says why and no file is left behind).
     int SaveBitmap(const char* fileName, std::string* error = nullptr) const;
+
+    // Told, on the drawing thread, as the rows of a picture drawn in bands become final from
+    // the top down (see CBitmapFileStream); null when nobody asks.
+    CFinishedRows* m_pFinishedRows = nullptr;
 
     // The screen size that a recreated bitmap takes when m_nRecreateBitmap is 1; the window
     // layer sets it to the largest screen in device pixels. A bitmap is never made smaller

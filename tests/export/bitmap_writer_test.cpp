@@ -81,6 +81,37 @@ TEST(BitmapWriterTest, ThreeByTwoStoresCanvasRowsInMemoryOrder)
     }
 }
 
+TEST(BitmapWriterTest, RowsWrittenAsTheyBecomeFinalGiveTheSavedFile)
+{
+    ScratchFolder folder;
+    CMemoryCanvas canvas;
+    PrepareCanvas(canvas, 5, 7);
+    std::string error;
+    CBitmapFileStream stream;
+    ASSERT_TRUE(stream.Open(canvas, folder.File("streamed.bmp").c_str(), &error)) << error;
+    stream.RowsFinished(2);
+    stream.RowsFinished(1);  // never backwards
+    stream.RowsFinished(4);
+    // Drawn anew after all: rows told before change, and the file starts again.
+    canvas.m_bitmap.Row(0)[0] = 0x123456;
+    canvas.m_bitmap.Row(3)[4] = 0x654321;
+    stream.RowsRedrawn();
+    stream.RowsFinished(3);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("streamed.bmp")));  // only when closed
+    canvas.m_bitmap.Row(6)[1] = 0xABCDEF;
+    ASSERT_TRUE(stream.Close(&error)) << error;
+    ASSERT_EQ(canvas.SaveBitmap(folder.File("saved.bmp").c_str(), &error), 1) << error;
+    EXPECT_TRUE(ReadBytes(folder.File("streamed.bmp")) == ReadBytes(folder.File("saved.bmp")));
+
+    // Abandoned, it leaves nothing behind.
+    {
+        CBitmapFileStream abandoned;
+        ASSERT_TRUE(abandoned.Open(canvas, folder.File("abandoned.bmp").c_str(), &error)) << error;
+        abandoned.RowsFinished(7);
+    }
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"saved.bmp", "streamed.bmp"}));
+}
+
 TEST(BitmapWriterTest, ViewSizedPictureHasTheDocumentedFileSize)
 {
     ScratchFolder folder;

@@ -73,15 +73,29 @@ TEST(ThreadedExportTest, EveryExampleAndEveryKindOfKneeWritesTheSameBytes)
         auto r = MakeRenderer(400, 300);
         r->m_nIterations = 6;
         r->m_bShowPattern = 1;  // the overlay's pens are drawn first, by the calling thread
-        // Framed, then zoomed in so that lines cross the bands' edges and leave the canvas.
-        for (const float scale : {1.2f, 6.0f}) {
-            r->m_transform.m_scale = scale;
-            const std::string one = ExportBytes(*r, pattern, 1, 640, 520, folder.File("one.bmp"));
-            ASSERT_GT(one.size(), 640u * 520u * 3u);
-            EXPECT_TRUE(ExportBytes(*r, pattern, 2, 640, 520, folder.File("two.bmp")) == one) << "scale " << scale;
-            EXPECT_TRUE(ExportBytes(*r, pattern, 3, 640, 520, folder.File("three.bmp")) == one) << "scale " << scale;
+        // Framed, then zoomed in so that lines cross the bands' edges and leave the canvas; in
+        // line mode (bands of the fractal) and fill mode (bands of the polygon).
+        for (const uint8_t fill : {0, 1}) {
+            r->m_bFill = fill;
+            for (const float scale : {1.2f, 6.0f}) {
+                r->m_transform.m_scale = scale;
+                const std::string one = ExportBytes(*r, pattern, 1, 640, 520, folder.File("one.bmp"));
+                ASSERT_GT(one.size(), 640u * 520u * 3u);
+                EXPECT_TRUE(ExportBytes(*r, pattern, 2, 640, 520, folder.File("two.bmp")) == one) << "scale " << scale << ", fill " << int(fill);
+                EXPECT_TRUE(ExportBytes(*r, pattern, 3, 640, 520, folder.File("three.bmp")) == one) << "scale " << scale << ", fill " << int(fill);
+            }
         }
     }
+
+    // Fill mode past the polygon's capacity: the same points are kept whatever the threads.
+    const CPattern dragon = MakePattern({{-100, 0}, {0, -100}, {100, 0}}, {KNEE_REVERSE, 0});
+    auto r = MakeRenderer(400, 300);
+    r->m_nIterations = 18;
+    r->m_nDetail = 0;
+    r->m_bFill = 1;
+    const std::string one = ExportBytes(*r, dragon, 1, 640, 520, folder.File("one.bmp"));
+    EXPECT_EQ(r->m_drawOutcome, DrawOutcome::PointBudget);
+    EXPECT_TRUE(ExportBytes(*r, dragon, 2, 640, 520, folder.File("two.bmp")) == one);
 }
 
 TEST(ThreadedExportTest, ProgressGrowsAndCancellingLeavesNoFile)
