@@ -39,7 +39,7 @@ constexpr uint64_t kPointsPerPart = uint64_t{1} << 15;
 constexpr uint64_t kPartsPerThread = 8;
 constexpr size_t kMaxParts = 4096;
 // Parts generated ahead of the delivery, per thread.
-constexpr size_t kPartsAheadPerThread = 4;
+constexpr size_t kPartsAheadPerThread = 8;
 
 bool IsFinite(PointF p)
 {
@@ -210,10 +210,10 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
         placed = CollectParts(start, end, 0, top, levels, parts);
         if (parts.size() < 2)
             return false;
-        for (int t = 0; t < threads; ++t) {
-            renderers.push_back(std::make_unique<CFractalRenderer>());
-            PreparePartRenderer(*renderers.back());
-        }
+        // This thread's renderer; the others make their own, on their own thread.
+        renderers.resize(static_cast<size_t>(threads));
+        renderers[0] = std::make_unique<CFractalRenderer>();
+        PreparePartRenderer(*renderers[0]);
         for (size_t i = 0; i < std::min(ahead, parts.size()); ++i)
             outputs.push_back(m_pPathSink->NewPart());
     } catch (const std::bad_alloc&) {
@@ -263,7 +263,14 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
     };
 
     CWorkerThreads workers(threads, [&](int t) {
-        CFractalRenderer& renderer = *renderers[static_cast<size_t>(t)];
+        std::unique_ptr<CFractalRenderer>& own = renderers[static_cast<size_t>(t)];
+        try {
+            own = std::make_unique<CFractalRenderer>();
+        } catch (const std::bad_alloc&) {
+            return;  // the other threads share the parts
+        }
+        PreparePartRenderer(*own);
+        CFractalRenderer& renderer = *own;
         std::unique_lock lock(mutex);
         for (;;) {
             size_t index = 0;
