@@ -402,26 +402,17 @@ void CSmoothRaster::StrokeThinPath(double x0, double y0, const double* xy, size_
     // Four segments at a time when all their ends lie near the picture (no cutting needed)
     // and StrokeSegment would step them as plain thin lines.
     if (ThinLines() && !(m_recordPosition && !m_position.empty())) {
-        double xs[5];
-        double ys[5];
         for (; i + 4 <= count; i += 4) {
-            xs[0] = x0;
-            ys[0] = y0;
-            bool near = std::fabs(x0) <= FAR_COORDINATE && std::fabs(y0) <= FAR_COORDINATE;
-            for (size_t k = 0; k < 4; ++k) {
-                const double* p = point(i + k);
-                xs[k + 1] = p[0];
-                ys[k + 1] = p[1];
-                near = near && std::fabs(p[0]) <= FAR_COORDINATE && std::fabs(p[1]) <= FAR_COORDINATE;
+            const double* p[4] = {point(i), point(i + 1), point(i + 2), point(i + 3)};
+            if (!StrokeThinFour(x0, y0, p)) {
+                for (size_t k = 0; k < 4; ++k) {
+                    StrokeSegment(x0, y0, p[k][0], p[k][1], 0.0f);
+                    x0 = p[k][0];
+                    y0 = p[k][1];
+                }
             }
-            if (near) {
-                StrokeThinFour(xs, ys);
-            } else {
-                for (size_t k = 0; k < 4; ++k)
-                    StrokeSegment(xs[k], ys[k], xs[k + 1], ys[k + 1], 0.0f);
-            }
-            x0 = xs[4];
-            y0 = ys[4];
+            x0 = p[3][0];
+            y0 = p[3][1];
         }
     }
 #endif
@@ -482,6 +473,15 @@ inline __m128i Coverages(__m128 d, __m128 half)
     return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(overlap, _mm_set1_ps(255.0f)), pixelHalf));
 }
 
+// a * b lane by lane, for products below 2^31 (the low 32 bits of each product).
+inline __m128i MultiplyInts(__m128i a, int32_t b)
+{
+    const __m128i factor = _mm_set1_epi32(b);
+    const __m128i even = _mm_mul_epu32(a, factor);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), factor);
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)), _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+}
+
 inline __m128 ToFloats(__m128d lo, __m128d hi)
 {
     return _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
@@ -491,16 +491,25 @@ inline __m128 ToFloats(__m128d lo, __m128d hi)
 
 // StrokeThin's set-up for four segments side by side, each lane the same operations on the
 // same values as StrokeThin's, so that every pixel comes out the same.
-void CSmoothRaster::StrokeThinFour(const double* xs, const double* ys)
+bool CSmoothRaster::StrokeThinFour(double startX, double startY, const double* const* points)
 {
-    const __m128d xa01 = _mm_loadu_pd(xs);
-    const __m128d xa23 = _mm_loadu_pd(xs + 2);
-    const __m128d xb01 = _mm_loadu_pd(xs + 1);
-    const __m128d xb23 = _mm_loadu_pd(xs + 3);
-    const __m128d ya01 = _mm_loadu_pd(ys);
-    const __m128d ya23 = _mm_loadu_pd(ys + 2);
-    const __m128d yb01 = _mm_loadu_pd(ys + 1);
-    const __m128d yb23 = _mm_loadu_pd(ys + 3);
+    // Ends (start and end of segments 0, 1 and of segments 2, 3), x and y.
+    const __m128d xb01 = _mm_loadh_pd(_mm_load_sd(points[0]), points[1]);
+    const __m128d xb23 = _mm_loadh_pd(_mm_load_sd(points[2]), points[3]);
+    const __m128d yb01 = _mm_loadh_pd(_mm_load_sd(points[0] + 1), points[1] + 1);
+    const __m128d yb23 = _mm_loadh_pd(_mm_load_sd(points[2] + 1), points[3] + 1);
+    const __m128d xa01 = _mm_unpacklo_pd(_mm_set_sd(startX), xb01);
+    const __m128d ya01 = _mm_unpacklo_pd(_mm_set_sd(startY), yb01);
+    const __m128d xa23 = _mm_shuffle_pd(xb01, xb23, 1);
+    const __m128d ya23 = _mm_shuffle_pd(yb01, yb23, 1);
+    // Every end near the picture (not NaN either), or StrokeSegment draws them.
+    const __m128d far = _mm_set1_pd(FAR_COORDINATE);
+    const __m128d signs = _mm_set1_pd(-0.0);
+    auto near = [&](__m128d v) { return _mm_cmple_pd(_mm_andnot_pd(signs, v), far); };
+    const __m128d allNear = _mm_and_pd(_mm_and_pd(_mm_and_pd(near(xa01), near(xa23)), near(xb23)),
+                                       _mm_and_pd(_mm_and_pd(near(ya01), near(ya23)), near(yb23)));
+    if (_mm_movemask_pd(allNear) != 3)
+        return false;
     const __m128 dx = ToFloats(_mm_sub_pd(xb01, xa01), _mm_sub_pd(xb23, xa23));
     const __m128 dy = ToFloats(_mm_sub_pd(yb01, ya01), _mm_sub_pd(yb23, ya23));
     const __m128 sign = _mm_set1_ps(-0.0f);
@@ -581,14 +590,8 @@ void CSmoothRaster::StrokeThinFour(const double* xs, const double* ys)
         alignas(16) int32_t counts[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(counts), count);
         const int32_t steps = std::max(std::max(counts[0], counts[1]), std::max(counts[2], counts[3]));
-        const size_t stride = static_cast<size_t>(m_width);
-        size_t stepU[4];
-        size_t stepV[4];
-        for (int k = 0; k < 4; ++k) {
-            const bool isSteep = (_mm_movemask_ps(steep) >> k & 1) != 0;
-            stepU[k] = isSteep ? stride : 1;
-            stepV[k] = isSteep ? 1 : stride;
-        }
+        // A column's pixels lie a row apart, or, in a steep line, side by side.
+        const __m128i stepV = Select(steepInts, one, width);
         const __m128 oneF = _mm_set1_ps(1.0f);
         // A line at most a pixel wide covers at most three pixels of a column, the first
         // three: the fourth one's centre lies beyond the reach.
@@ -607,17 +610,22 @@ void CSmoothRaster::StrokeThinFour(const double* xs, const double* ys)
             const __m128i c1 = _mm_and_si128(Coverages(d1, half), active);
             const __m128i c2 = _mm_and_si128(Coverages(d2, half), active);
             const __m128i c3 = _mm_and_si128(Coverages(d3, half), active);
+            // The mask index of each column's first pixel (row * width + column); a lane
+            // without a column at this step writes 0 over the mask's first pixel.
+            const __m128i u = _mm_add_epi32(first, jj);
+            const __m128i row = Select(steepInts, u, f);
+            const __m128i column = Select(steepInts, f, u);
             alignas(16) uint8_t bytes[16];  // pixel p of lane k at 4 * p + k
-            alignas(16) int32_t fs[4];
+            alignas(16) int32_t indices[4];
+            alignas(16) int32_t strides[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(bytes),
                             _mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3)));
-            _mm_store_si128(reinterpret_cast<__m128i*>(fs), f);
+            _mm_store_si128(reinterpret_cast<__m128i*>(indices),
+                            _mm_and_si128(_mm_add_epi32(MultiplyInts(row, m_width), column), active));
+            _mm_store_si128(reinterpret_cast<__m128i*>(strides), _mm_and_si128(stepV, active));
             for (int k = 0; k < 4; ++k) {
-                // A lane without a column at this step writes 0 over the mask's first pixel.
-                const bool on = j < counts[k];
-                const size_t index = on ? static_cast<size_t>(firsts[k] + j) * stepU[k] + static_cast<size_t>(fs[k]) * stepV[k] : 0;
-                const size_t step = on ? stepV[k] : 0;
-                uint8_t* p = lines + index;
+                const size_t step = static_cast<size_t>(strides[k]);
+                uint8_t* p = lines + static_cast<size_t>(indices[k]);
                 for (int q = 0; q < pixels; ++q, p += step) {
                     const uint8_t value = bytes[4 * q + k];
                     *p = value > *p ? value : *p;
@@ -639,6 +647,7 @@ void CSmoothRaster::StrokeThinFour(const double* xs, const double* ys)
         else
             ThinColumns<false>(firsts[k], lasts[k], starts[k], slopes[k], halves[k], 0, nullptr);
     }
+    return true;
 }
 #endif
 

@@ -94,9 +94,10 @@ private:
     void StrokeAnySegment(double x0, double y0, double x1, double y1, float position, bool startCap);
     void FillLine(float x0, float y0, float x1, float y1);
     void StrokeThin(double x0, double y0, double x1, double y1, float position);
-    // Four consecutive segments of a thin polyline through the points (xs[k], ys[k]), k = 0..4,
-    // all near the picture: their set-up worked out side by side.
-    void StrokeThinFour(const double* xs, const double* ys);
+    // Four consecutive segments of a thin polyline from (startX, startY) through the points
+    // whose x and y are at points[0..3]: their set-up worked out side by side. False, and
+    // nothing drawn, when an end is not near the picture.
+    bool StrokeThinFour(double startX, double startY, const double* const* points);
     void StampDisc(double x, double y, float position);
     template <bool Steep>
     void ThinColumns(int32_t first, int32_t last, float vStart, float slope, float half, uint16_t pos,
