@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "export/export_target.h"
 #include "export/path_sink.h"
@@ -200,6 +203,37 @@ public:
 
     bool PathPoint(PointF p, uint8_t kind, uint8_t depth) override
     {
+        return Point(p, kind, depth, [this, p](char* out) {
+            out = m_format.Write(out, p.x);
+            *out++ = ' ';
+            return m_format.Write(out, p.y);
+        });
+    }
+
+    // A point whose text "x y" a part formatted on another thread.
+    bool FormattedPoint(PointF p, uint8_t kind, uint8_t depth, std::string_view xy)
+    {
+        return Point(p, kind, depth, [xy](char* out) {
+            std::memcpy(out, xy.data(), xy.size());
+            return out + xy.size();
+        });
+    }
+
+    // A part that formats its points' coordinates on the thread that generates them; the
+    // elements, pieces and colours are worked out on delivery, in path order.
+    std::unique_ptr<IPathPart> NewPart() override;
+
+    const CNumberFormat& Format() const { return m_format; }
+
+    // The text of a point's coordinates, "x y", as every path element writes them; at most
+    // kPointTextLength characters.
+    static constexpr size_t kPointTextLength = 2 * CNumberFormat::kMaxLength + 1;
+
+private:
+    // The point, with `writeXY(out)` writing its text "x y" at out and returning the end.
+    template <class WriteXY>
+    bool Point(PointF p, uint8_t kind, uint8_t depth, const WriteXY& writeXY)
+    {
         if (m_stopped)
             return false;
         if (kind == EMIT_START || !m_started) {
@@ -221,7 +255,7 @@ public:
                                  static_cast<int>((before + m_along) * 0.5 * static_cast<double>(kGradientPieces)));
             }
             if (kind == EMIT_MOVE && !m_options.fill) {
-                if (m_open && !Put(" M", 2, p))
+                if (m_open && !Put(" M", 2, writeXY))
                     return Stop();
             } else {
                 if (!m_open || (m_options.pieces && (piece != m_piece || m_inPiece >= kPointsPerPath))) {
@@ -234,7 +268,7 @@ public:
                     AppendPoint(m_last);
                     m_open = true;
                 }
-                if (!Put(" ", 1, p))
+                if (!Put(" ", 1, writeXY))
                     return Stop();
                 ++m_inPiece;
             }
@@ -243,6 +277,7 @@ public:
         return true;
     }
 
+public:
     // The points that follow close fill mode's polygon: they keep the colour of the path's end.
     void BeginClosing() { m_closing = true; }
 
@@ -290,17 +325,15 @@ private:
 
     void EndElement() { m_text += "\"/>\n"; }
 
-    // `prefix` and the point, formatted in place. False after a write error.
-    bool Put(const char* prefix, size_t prefixLength, PointF p)
+    // `prefix` and the point's text, written in place. False after a write error.
+    template <class WriteXY>
+    bool Put(const char* prefix, size_t prefixLength, const WriteXY& writeXY)
     {
-        char* const start = m_out.Reserve(prefixLength + 2 * CNumberFormat::kMaxLength + 1);
+        char* const start = m_out.Reserve(prefixLength + kPointTextLength);
         if (start == nullptr)
             return false;
-        char* out = start;
-        std::memcpy(out, prefix, prefixLength);
-        out = m_format.Write(out + prefixLength, p.x);
-        *out++ = ' ';
-        out = m_format.Write(out, p.y);
+        std::memcpy(start, prefix, prefixLength);
+        char* const out = writeXY(start + prefixLength);
         m_out.Commit(static_cast<size_t>(out - start));
         return true;
     }
@@ -333,6 +366,73 @@ private:
     bool m_closing = false;
     bool m_stopped = false;
 };
+
+// A part of the path: the coordinates' text formatted where the points are generated.
+class CSvgPart final : public IPathPart {
+public:
+    explicit CSvgPart(CSvgPathSink& sink) : m_sink(sink), m_format(sink.Format()) {}
+
+    bool PathPoint(PointF p, uint8_t kind, uint8_t depth) override
+    {
+        if (m_capacity - m_used < CSvgPathSink::kPointTextLength) {
+            // Grown by doubling, never shrunk: the part is used again for later stretches.
+            const size_t capacity = std::max<size_t>(2 * m_capacity, 1 << 16);
+            auto grown = std::make_unique<char[]>(capacity);  // may throw std::bad_alloc
+            if (m_used > 0)
+                std::memcpy(grown.get(), m_text.get(), m_used);
+            m_text = std::move(grown);
+            m_capacity = capacity;
+        }
+        char* const start = m_text.get() + m_used;
+        char* out = m_format.Write(start, p.x);
+        *out++ = ' ';
+        out = m_format.Write(out, p.y);
+        const size_t length = static_cast<size_t>(out - start);
+        m_points.push_back(Formatted{p, kind, depth, static_cast<uint8_t>(length)});
+        m_used += length;
+        return true;
+    }
+
+    bool Deliver() override
+    {
+        size_t at = 0;
+        bool more = true;
+        for (const Formatted& f : m_points) {
+            if (!m_sink.FormattedPoint(f.p, f.kind, f.depth, std::string_view(m_text.get() + at, f.length))) {
+                more = false;
+                break;
+            }
+            at += f.length;
+        }
+        Clear();
+        return more;
+    }
+
+    void Clear() override
+    {
+        m_points.clear();
+        m_used = 0;
+    }
+
+private:
+    struct Formatted {
+        PointF p;
+        uint8_t kind;
+        uint8_t depth;
+        uint8_t length;  // of the text, at most kPointTextLength (81)
+    };
+    CSvgPathSink& m_sink;
+    const CNumberFormat& m_format;
+    std::vector<Formatted> m_points;
+    std::unique_ptr<char[]> m_text;  // the points' texts one after the other
+    size_t m_capacity = 0;
+    size_t m_used = 0;
+};
+
+std::unique_ptr<IPathPart> CSvgPathSink::NewPart()
+{
+    return std::make_unique<CSvgPart>(*this);
+}
 
 // Light green, light red and light grey of the screen's pattern overlay.
 constexpr RgbColor kOverlayGreen{207, 223, 207};

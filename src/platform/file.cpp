@@ -11,6 +11,7 @@
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
+constexpr size_t kDirectWriteSize = 1 << 16;
 // The longest file name (one path component) the usual Linux file systems take, in bytes.
 constexpr size_t kNameMax = 255;
 constexpr int kMaxLinkHops = 40;
@@ -246,7 +247,9 @@ void CFile::Write(const void* data, size_t size)
     if (!m_file || m_failed)
         return;
     const char* p = static_cast<const char*>(data);
-    if (size >= m_buffer.size()) {
+    // A large block (a part of a path formatted on another thread, rows of a picture) goes
+    // to the file as it is, without a copy into the buffer.
+    if (size >= kDirectWriteSize || size >= m_buffer.size()) {
         Flush();
         if (!m_failed && std::fwrite(p, 1, size, m_file) != size) {
             m_failed = true;
