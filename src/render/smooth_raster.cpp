@@ -567,15 +567,11 @@ bool CSmoothRaster::StrokeThinFour(double startX, double startY, const double* c
     alignas(16) float halves[4];
     alignas(16) int32_t firsts[4];
     alignas(16) int32_t lasts[4];
-    alignas(16) int32_t rowLos[4];
-    alignas(16) int32_t rowHis[4];
     _mm_store_ps(starts, vStart);
     _mm_store_ps(slopes, slope);
     _mm_store_ps(halves, half);
     _mm_store_si128(reinterpret_cast<__m128i*>(firsts), first);
     _mm_store_si128(reinterpret_cast<__m128i*>(lasts), last);
-    _mm_store_si128(reinterpret_cast<__m128i*>(rowLos), rowLo);
-    _mm_store_si128(reinterpret_cast<__m128i*>(rowHis), rowHi);
     // Segments whose centre line stays well inside the picture across (as ThinColumns tests
     // it) step their columns side by side, one column of each a step, with the four pixels of
     // each column worked out as ThinColumns works them out.
@@ -634,12 +630,23 @@ bool CSmoothRaster::StrokeThinFour(double startX, double startY, const double* c
         }
     }
 
+    // The rows drawn on, all four segments' together.
+    if (_mm_movemask_ps(rowsValid) != 0) {
+        const __m128i rowsOn = _mm_castps_si128(rowsValid);
+        __m128i low = Select(rowsOn, rowLo, _mm_set1_epi32(INT32_MAX));
+        __m128i high = Select(rowsOn, rowHi, _mm_set1_epi32(INT32_MIN));
+        low = MinInts(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
+        low = MinInts(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 0, 3, 2)));
+        high = MaxInts(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 3, 0, 1)));
+        high = MaxInts(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 0, 3, 2)));
+        TouchRows(_mm_cvtsi128_si32(low), _mm_cvtsi128_si32(high));
+    }
+    // The other segments one by one.
     const int validLanes = _mm_movemask_ps(_mm_andnot_ps(together, valid));
+    if (validLanes == 0)
+        return true;
     const int steepLanes = _mm_movemask_ps(steep);
-    const int rowLanes = _mm_movemask_ps(rowsValid);
     for (int k = 0; k < 4; ++k) {
-        if (rowLanes >> k & 1)
-            TouchRows(rowLos[k], rowHis[k]);
         if (!(validLanes >> k & 1))
             continue;
         if (steepLanes >> k & 1)
