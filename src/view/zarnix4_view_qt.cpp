@@ -279,12 +279,17 @@ void CZarnix4View::ShowPicture(CPictureResult result)
         }
         EndDraw();
     }
-    m_drawOutcome = result.outcome;
-    m_nLineCount = result.lineCount;
-    m_nPolygonCount = result.polygonCount;
     ++m_nSceneCount;
-    // A moving frame stops at its frame budget by design; the status follows whole pictures.
-    if (m_pFrame != nullptr && !result.moving) {
+    // A moving frame is drawn coarser, or cut off at its frame budget, by design: never at
+    // the Draw Limit. A whole one clears an earlier picture's stop text; one cut off leaves
+    // the outcome and the status as they were.
+    const bool whole = !result.moving || result.outcome == DrawOutcome::Complete;
+    if (whole) {
+        m_drawOutcome = result.outcome;
+        m_nLineCount = result.lineCount;
+        m_nPolygonCount = result.polygonCount;
+    }
+    if (m_pFrame != nullptr && whole) {
         m_pFrame->SetDrawOutcomeText(QString::fromStdString(DrawOutcomeText()));
         m_pFrame->SetMetricsText(MetricsText());
     }

@@ -10,8 +10,19 @@
 #include <vector>
 
 #include "editor_fixture.h"
+#include "view/fractal_bounds.h"
 
 namespace {
+
+// A zig-zag of 32 segments with an amplitude of 80: millions of lines at the detail.
+void SetDenseZigZag(CPattern& p)
+{
+    p.m_count = 32;
+    for (int i = 0; i <= 32; ++i)
+        p.m_points[i] = PointF{-300.0f + 600.0f * static_cast<float>(i) / 32.0f, (i % 2 == 0) ? -80.0f : 80.0f};
+    std::fill(std::begin(p.m_kneeFlags), std::end(p.m_kneeFlags), uint8_t{0});
+    p.UpdateKnees();
+}
 
 class BackgroundDrawingTest : public EditorTest {
 protected:
@@ -19,13 +30,7 @@ protected:
     {
         EditorTest::SetUp();
         view->SetBackgroundDrawing(true);
-        // A zig-zag of 32 segments with an amplitude of 80: millions of lines at the detail.
-        CPattern& p = Pattern();
-        p.m_count = 32;
-        for (int i = 0; i <= 32; ++i)
-            p.m_points[i] = PointF{-300.0f + 600.0f * static_cast<float>(i) / 32.0f, (i % 2 == 0) ? -80.0f : 80.0f};
-        std::fill(std::begin(p.m_kneeFlags), std::end(p.m_kneeFlags), uint8_t{0});
-        p.UpdateKnees();
+        SetDenseZigZag(Pattern());
         view->m_transform.m_origin = PointF{0.0f, 0.0f};
         view->m_transform.m_scale = 0.25f;
         view->m_nIterations = 20;
@@ -153,6 +158,51 @@ TEST_F(BackgroundDrawingTest, TypingIntoTheFieldsKeepsTheLoopFree)
     EXPECT_EQ(view->m_nDetail, 1);
     EXPECT_TRUE(view->PicturePending());  // the picture is still being drawn
     EXPECT_LT(*std::max_element(times.begin(), times.end()), kFrameMs);
+}
+
+// A moving frame over a dense pattern shows the whole fractal, coarser: its pixels span the
+// fractal's bounding box, where a picture cut off in path order shows only the path's start.
+// It is whole, so it claims no stop at the Draw Limit.
+TEST(PictureWorkerTest, MovingFrameShowsTheWholeFractalCoarser)
+{
+    CPictureRequest request;
+    request.id = 1;
+    request.moving = true;
+    SetDenseZigZag(request.pattern);
+    request.settings.iterations = 20;
+    request.settings.drawLimit = 20000;
+    request.settings.showPattern = 0;
+    request.settings.width = 1000;
+    request.settings.height = 400;
+    CPictureWorker worker;
+    worker.Submit(request);
+    std::optional<CPictureResult> frame;
+    ASSERT_TRUE(gui_test::WaitFor([&]() { return (frame = worker.TakeResult()).has_value(); }));
+    EXPECT_EQ(frame->outcome, DrawOutcome::Complete);
+    EXPECT_LT(frame->iterationsDrawn, request.settings.iterations);
+    ASSERT_EQ(frame->width, 1000);
+    ASSERT_EQ(frame->height, 400);
+    int left = frame->width, top = frame->height, right = -1, bottom = -1;
+    for (int y = 0; y < frame->height; ++y)
+        for (int x = 0; x < frame->width; ++x)
+            if ((frame->canvas[static_cast<size_t>(y) * frame->width + x] & 0xFFFFFFu) != 0xFFFFFFu) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    FractalBoundsResult bounds;
+    ASSERT_TRUE(ComputeFractalBounds(request.pattern, request.settings.iterations, bounds));
+    CViewTransform view;
+    view.m_center = POINT{500, 200};
+    const POINT topLeft = view.WorldToScreen(static_cast<float>(bounds.box.minX), static_cast<float>(bounds.box.maxY));
+    const POINT bottomRight = view.WorldToScreen(static_cast<float>(bounds.box.maxX), static_cast<float>(bounds.box.minY));
+    // The first iteration alone misses each side by 12 to 47 pixels here, the second by 12.
+    const int slack = 14;
+    EXPECT_NEAR(left, topLeft.x, slack);
+    EXPECT_NEAR(right, bottomRight.x, slack);
+    EXPECT_NEAR(top, topLeft.y, slack);
+    EXPECT_NEAR(bottom, bottomRight.y, slack);
 }
 
 }  // namespace
