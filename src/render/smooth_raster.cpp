@@ -556,11 +556,6 @@ bool CSmoothRaster::StrokeThinFour(double startX, double startY, const double* c
     const __m128 reach = _mm_add_ps(half, pixelHalf);
     const __m128 vStart = _mm_add_ps(v0, _mm_mul_ps(_mm_sub_ps(_mm_add_ps(_mm_cvtepi32_ps(first), pixelHalf), u0), slope));
     const __m128 vEnd = _mm_add_ps(vStart, _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(last, first)), slope));
-    const __m128i lo = MaxInts(_mm_setzero_si128(), FloorToInts(_mm_sub_ps(_mm_min_ps(vStart, vEnd), reach)));
-    const __m128i hi = MinInts(_mm_sub_epi32(height, one), CeilToInts(_mm_add_ps(_mm_max_ps(vStart, vEnd), reach)));
-    const __m128i rowLo = Select(steepInts, first, lo);
-    const __m128i rowHi = Select(steepInts, last, hi);
-    const __m128 rowsValid = _mm_andnot_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(rowLo, rowHi)), valid);
 
     alignas(16) float starts[4];
     alignas(16) float slopes[4];
@@ -630,17 +625,16 @@ bool CSmoothRaster::StrokeThinFour(double startX, double startY, const double* c
         }
     }
 
-    // The rows drawn on, all four segments' together.
-    if (_mm_movemask_ps(rowsValid) != 0) {
-        const __m128i rowsOn = _mm_castps_si128(rowsValid);
-        __m128i low = Select(rowsOn, rowLo, _mm_set1_epi32(INT32_MAX));
-        __m128i high = Select(rowsOn, rowHi, _mm_set1_epi32(INT32_MIN));
-        low = MinInts(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
-        low = MinInts(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(1, 0, 3, 2)));
-        high = MaxInts(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(2, 3, 0, 1)));
-        high = MaxInts(high, _mm_shuffle_epi32(high, _MM_SHUFFLE(1, 0, 3, 2)));
-        TouchRows(_mm_cvtsi128_si32(low), _mm_cvtsi128_si32(high));
-    }
+    // The rows drawn on: a thin line's pixels lie less than 4 rows beyond its ends' (its
+    // columns reach 1.25 pixels beyond the ends, its pixels 1.6 pixels across).
+    const __m128d low = _mm_min_pd(_mm_min_pd(ya01, ya23), yb23);
+    const __m128d high = _mm_max_pd(_mm_max_pd(ya01, ya23), yb23);
+    const double lowest = std::min(_mm_cvtsd_f64(low), _mm_cvtsd_f64(_mm_unpackhi_pd(low, low)));
+    const double highest = std::max(_mm_cvtsd_f64(high), _mm_cvtsd_f64(_mm_unpackhi_pd(high, high)));
+    const int32_t rowFirst = std::max(0, static_cast<int32_t>(lowest) - 5);
+    const int32_t rowLast = std::min(m_height - 1, static_cast<int32_t>(highest) + 5);
+    if (rowFirst <= rowLast)
+        TouchRows(rowFirst, rowLast);
     // The other segments one by one.
     const int validLanes = _mm_movemask_ps(_mm_andnot_ps(together, valid));
     if (validLanes == 0)
