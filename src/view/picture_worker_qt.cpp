@@ -119,16 +119,21 @@ bool CPictureWorker::DrawMovingFrame(const CPictureRequest& request, CPictureRes
     // The first level is the deepest whose lines, counted without the detail's or the
     // canvas's cuts (so at most that many), take half the budget at the rate measured so far:
     // the levels above it would only cost their fixed work (clearing, copying) again.
-    auto surelyFitting = [&](int32_t below) {
-        int32_t k = top < 1 ? top : 1;
+    // Iterations outside 1..255 (which the generator would not read as a depth) are drawn as
+    // they are, without deepening.
+    const bool deepen = top >= 1 && top <= 255;
+    auto surelyFitting = [&](int32_t most) {
+        if (!deepen)
+            return top;
+        int32_t k = 1;
         double sureLines = 0.5 * budget * (linesPerMs > 0.0 ? linesPerMs : kAssumedLinesPerMs);
         if (request.settings.fill)
             sureLines = std::min(sureLines, 8.0 * budget);  // the fill polygon's point budget
-        while (k + 1 < below && static_cast<double>(CountPathPoints(request.pattern, k + 1)) <= sureLines)
+        while (k < most && static_cast<double>(CountPathPoints(request.pattern, k + 1)) <= sureLines)
             ++k;
         return k;
     };
-    int32_t level = surelyFitting(top + 1);
+    int32_t level = surelyFitting(top);
     CDrawSettings settings = request.settings;
     settings.timeLimit = 1;
     bool have = false;            // a level was drawn (complete, or the first one cut off)
@@ -171,7 +176,7 @@ bool CPictureWorker::DrawMovingFrame(const CPictureRequest& request, CPictureRes
         const bool complete = r.m_drawOutcome == DrawOutcome::Complete;
         if (have && !complete)
             break;  // the coarser whole picture stays
-        if (!complete && !have && level > 1) {
+        if (!complete && !have && deepen && level > 1) {
             if (r.m_drawOutcome == DrawOutcome::PointBudget) {
                 level -= 2;  // the level below has fewer points
                 continue;
@@ -180,7 +185,7 @@ bool CPictureWorker::DrawMovingFrame(const CPictureRequest& request, CPictureRes
                 // The rate was too hopeful for this picture (longer lines, say): once more,
                 // at the level that surely fits at the rate just measured.
                 fellBack = true;
-                level = surelyFitting(level) - 1;
+                level = surelyFitting(level - 1) - 1;
                 continue;
             }
         }
@@ -199,7 +204,7 @@ bool CPictureWorker::DrawMovingFrame(const CPictureRequest& request, CPictureRes
         const bool sameAsBefore = lines == lastLines;
         lastGrowth = lastLines > 0 ? std::min<int64_t>(segments, (lines + lastLines - 1) / lastLines) : segments;
         lastLines = lines;
-        if (!complete || sameAsBefore || level >= top)
+        if (!complete || sameAsBefore || !deepen || level >= top)
             break;
     }
     if (!smooth && !canvasCopied)
