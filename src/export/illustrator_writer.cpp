@@ -79,14 +79,19 @@ char* Fixed4(char* out, float value)
 }
 
 // Text gathered in memory for a part of the path, with the file's Reserve, Commit and Write,
-// so that the same code formats a point into either.
+// so that the same code formats a point into either. The first block is large enough for a
+// typical part: memory the system has not yet handed out costs nothing until it is written,
+// and a part that fits is never copied to a larger block, nor touches more pages than its
+// text needs.
 class CTextBuffer {
 public:
+    static constexpr size_t kFirstCapacity = size_t{2} << 20;
+
     char* Reserve(size_t size)
     {
         if (m_capacity - m_used < size) {
-            const size_t capacity = std::max(m_capacity * 2, m_used + std::max<size_t>(size, 1 << 16));
-            auto grown = std::make_unique<char[]>(capacity);  // may throw std::bad_alloc
+            const size_t capacity = std::max(m_capacity * 2, m_used + std::max(size, kFirstCapacity));
+            auto grown = std::make_unique_for_overwrite<char[]>(capacity);  // may throw std::bad_alloc
             if (m_used > 0)
                 std::memcpy(grown.get(), m_data.get(), m_used);
             m_data = std::move(grown);

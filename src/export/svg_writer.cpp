@@ -375,9 +375,14 @@ public:
     bool PathPoint(PointF p, uint8_t kind, uint8_t depth) override
     {
         if (m_capacity - m_used < CSvgPathSink::kPointTextLength) {
-            // Grown by doubling, never shrunk: the part is used again for later stretches.
-            const size_t capacity = std::max<size_t>(2 * m_capacity, 1 << 16);
-            auto grown = std::make_unique<char[]>(capacity);  // may throw std::bad_alloc
+            // Grown by doubling, never shrunk: the part is used again for later stretches. The
+            // first blocks are large enough for a typical part: memory the system has not yet
+            // handed out costs nothing until it is written, and a part that fits is never
+            // copied to larger blocks.
+            if (m_capacity == 0)
+                m_points.reserve(kFirstPoints);
+            const size_t capacity = std::max<size_t>(2 * m_capacity, kFirstCapacity);
+            auto grown = std::make_unique_for_overwrite<char[]>(capacity);  // may throw std::bad_alloc
             if (m_used > 0)
                 std::memcpy(grown.get(), m_text.get(), m_used);
             m_text = std::move(grown);
@@ -415,6 +420,8 @@ public:
     }
 
 private:
+    static constexpr size_t kFirstCapacity = size_t{2} << 20;
+    static constexpr size_t kFirstPoints = size_t{1} << 16;
     struct Formatted {
         PointF p;
         uint8_t kind;

@@ -121,9 +121,10 @@ bool CFractalRenderer::Generate(const CPattern& pattern, const uint8_t* kneeFlag
 
     if (!placeable)
         return true;
-    if (!m_bIllustrator)
+    if (!m_bIllustrator) {
+        PrepareDistanceTable();
         PrepareCulling();
-    else if (bool complete = false; GeneratePathInParts(start, end, complete))
+    } else if (bool complete = false; GeneratePathInParts(start, end, complete))
         return complete;  // on several threads
     return GenerateSegment(start, end, 0, static_cast<uint8_t>(m_nTopDepth));
 }

@@ -1,7 +1,7 @@
 // The renderer: the canvas, the pointer editor (with the view transform), the drawing
 // settings, the pens and the fractal generator with its working tables. The view owns one;
-// the command line and the tests make their own. The object holds a 4 MB distance table,
-// so it is always allocated on the heap.
+// the command line and the tests make their own. Its generator tables are large, so it is
+// always allocated on the heap.
 #pragma once
 
 #include <cmath>
@@ -110,7 +110,12 @@ public:
     // "Drawing stopped at the Draw Limit after 1,234,567 lines"; empty when it was complete.
     std::string DrawOutcomeText() const;
 
-    int32_t m_nDistance[DISTANCE_TABLE_SIZE][DISTANCE_TABLE_SIZE];
+    // Pixel lengths for the detail test, floor(sqrt(i^2 + j^2)), so that it needs no square
+    // root per segment. One table for every renderer of the process (4 MB), filled by
+    // PrepareDistanceTable when a picture is first generated (the vector formats' walks never
+    // need it) and only read after that, from any thread.
+    static int32_t m_nDistance[DISTANCE_TABLE_SIZE][DISTANCE_TABLE_SIZE];
+    static void PrepareDistanceTable();
     POINT m_ptLast{};
     RECT m_rcClient{};
     uint8_t m_bLastInside = 0;

@@ -1,11 +1,13 @@
 // A large walk of the vector formats generated in parts on several threads. Below the first
 // few levels of the recursion every subtree is independent once its start and end points are
 // known: the calling thread places the segments of those levels exactly as the walk would
-// (the same arithmetic in the same order), and each segment becomes a part that a thread
-// generates, with a renderer of its own, into a part of the sink (IPathSink::NewPart). The
-// calling thread delivers the parts to the sink in path order as they are done, so the file
-// is the one a single thread writes. Threads never run more than a few parts ahead of the
-// delivery, which bounds the memory held.
+// (the same arithmetic in the same order), and each segment becomes a part. The other
+// threads generate parts, each with a renderer of its own, into part outputs of the sink
+// (IPathSink::NewPart), a few parts ahead of the delivery; the calling thread delivers them
+// to the sink in path order as they are done, and generates the parts the others left to it
+// straight into the sink, so the file is the one a single thread writes. The calling thread
+// thus shares the generation without copying its own share, and the others never run more
+// than a few parts ahead of the delivery, which bounds the memory held.
 //
 // A walk ends where a point cannot be placed: a part that ends so is delivered as far as it
 // went and ends the walk, and a point of the first levels that cannot be placed ends the walk
@@ -40,6 +42,8 @@ constexpr uint64_t kPartsPerThread = 8;
 constexpr size_t kMaxParts = 4096;
 // Parts generated ahead of the delivery, per thread.
 constexpr size_t kPartsAheadPerThread = 8;
+// The other threads take parts at least this many parts, per thread, beyond the delivery.
+constexpr size_t kPartsLeadPerThread = 2;
 
 bool IsFinite(PointF p)
 {
@@ -199,12 +203,19 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
     if (levels == 0)
         return false;
 
-    // Parts are generated at most `ahead` parts beyond the delivery, each into the part
-    // output of its index modulo `ahead`, which the delivery left empty.
+    // Parts are generated at most `ahead` parts beyond the delivery, each into a part output
+    // from a pool of `ahead`; the most recently delivered output is used first, so that only
+    // as many outputs are ever filled as are in flight at once.
     const size_t ahead = kPartsAheadPerThread * static_cast<size_t>(threads);
+    // The other threads take parts at least `lead` beyond the delivery: the parts nearer to
+    // it are left to the calling thread, which generates them straight into the sink when
+    // their turn comes, so that its share needs no copy and no part output; and by the time
+    // it has delivered the parts between, the part it reaches next is usually done.
+    const size_t lead = kPartsLeadPerThread * static_cast<size_t>(threads);
     std::vector<PathPart> parts;
     std::vector<std::unique_ptr<CFractalRenderer>> renderers;
     std::vector<std::unique_ptr<IPathPart>> outputs;
+    std::vector<IPathPart*> idle;  // the outputs no part uses, the last delivered at the back
     bool placed = true;
     try {
         placed = CollectParts(start, end, 0, top, levels, parts);
@@ -216,51 +227,33 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
         PreparePartRenderer(*renderers[0]);
         for (size_t i = 0; i < std::min(ahead, parts.size()); ++i)
             outputs.push_back(m_pPathSink->NewPart());
+        for (size_t i = outputs.size(); i-- > 0;)
+            idle.push_back(outputs[i].get());
     } catch (const std::bad_alloc&) {
         return false;  // the single thread, as before
     }
 
+    // Waiting: not taken, or left to the calling thread; Running: on another thread, or on
+    // the calling thread straight into the sink.
     enum class PartState : uint8_t { Waiting, Running, Done, NoMemory };
     struct Slot {
         PartState state = PartState::Waiting;
         bool complete = false;
         uint64_t points = 0;
+        IPathPart* output = nullptr;  // while the part is generated on another thread or done
     };
     std::vector<Slot> slots(parts.size());
     std::mutex mutex;
     std::condition_variable changed;
-    size_t next = 0;       // the first part no thread has taken
+    size_t next = 0;       // no other thread has taken a part from here on
     size_t delivered = 0;  // parts handed to the sink
     std::atomic<bool> stop{false};
     PartFollowerProgress follower(stop);
     PartLeaderProgress leader(*this, stop);
 
-    // Takes the next part if one may be started; under the lock.
-    auto take = [&](size_t& index) {
-        if (stop.load(std::memory_order_relaxed) || next >= parts.size() || next >= delivered + ahead)
-            return false;
-        index = next++;
-        slots[index].state = PartState::Running;
-        return true;
-    };
-    // Generates part `index` on `renderer`; the lock is not held.
-    auto run = [&](CFractalRenderer& renderer, CExportProgress& progress, size_t index) {
-        PartState state = PartState::Done;
-        bool ok = false;
-        try {
-            ok = renderer.GeneratePart(parts[index], *outputs[index % ahead], progress);
-        } catch (const std::bad_alloc&) {
-            renderer.m_pPathSink = nullptr;
-            renderer.m_pProgress = nullptr;
-            outputs[index % ahead]->Clear();
-            state = PartState::NoMemory;
-        }
-        std::lock_guard lock(mutex);
-        slots[index].state = state;
-        slots[index].complete = ok;
-        slots[index].points = renderer.m_nProgressPoints;
-        changed.notify_all();
-    };
+    // The part another thread takes next: the first one at least `lead` beyond the delivery
+    // that no thread has taken; parts.size() when none is left. Under the lock.
+    auto candidate = [&] { return std::min(parts.size(), std::max(next, delivered + lead)); };
 
     CWorkerThreads workers(threads, [&](int t) {
         std::unique_ptr<CFractalRenderer>& own = renderers[static_cast<size_t>(t)];
@@ -273,22 +266,47 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
         CFractalRenderer& renderer = *own;
         std::unique_lock lock(mutex);
         for (;;) {
-            size_t index = 0;
-            bool taken = false;
             changed.wait(lock, [&] {
-                taken = take(index);
-                return taken || stop.load(std::memory_order_relaxed) || next >= parts.size();
+                const size_t index = candidate();
+                return stop.load(std::memory_order_relaxed) || index >= parts.size() ||
+                       (index < delivered + ahead && !idle.empty());
             });
-            if (!taken)
+            const size_t index = candidate();
+            if (stop.load(std::memory_order_relaxed) || index >= parts.size())
                 break;  // stopped, or nothing left
+            next = index + 1;
+            Slot& slot = slots[index];
+            slot.state = PartState::Running;
+            slot.output = idle.back();
+            idle.pop_back();
+            IPathPart& output = *slot.output;
             lock.unlock();
-            run(renderer, follower, index);
+
+            PartState state = PartState::Done;
+            bool ok = false;
+            try {
+                ok = renderer.GeneratePart(parts[index], output, follower);
+            } catch (const std::bad_alloc&) {
+                renderer.m_pPathSink = nullptr;
+                renderer.m_pProgress = nullptr;
+                output.Clear();
+                state = PartState::NoMemory;  // the calling thread generates it again
+            }
+
             lock.lock();
+            slot.state = state;
+            slot.complete = ok;
+            slot.points = renderer.m_nProgressPoints;
+            if (state == PartState::NoMemory) {
+                idle.push_back(slot.output);
+                slot.output = nullptr;
+            }
+            changed.notify_all();
         }
     });
 
-    // The calling thread delivers the parts in order, and generates parts itself while the
-    // next one is not done.
+    // The calling thread delivers the parts in order: a part done on another thread from its
+    // output, any other one by generating it itself, straight into the sink.
     uint64_t deliveredPoints = m_nProgressPoints;  // the start point
     bool ended = false;                            // the walk ended before the last part
     leader.Delivered(deliveredPoints, points);
@@ -297,52 +315,50 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
     std::unique_lock lock(mutex);
     while (delivered < parts.size() && !stop.load(std::memory_order_relaxed)) {
         Slot& slot = slots[delivered];
-        if (slot.state == PartState::Done || slot.state == PartState::NoMemory) {
-            const size_t index = delivered;
-            lock.unlock();
-            bool more;
-            bool ok;
-            uint64_t partPoints;
-            if (slot.state == PartState::Done) {
-                more = outputs[index % ahead]->Deliver();
-                ok = slot.complete;
-                partPoints = slot.points;
-            } else {
-                // Straight into the sink, on this thread.
-                CFractalRenderer& own = *renderers[0];
-                ok = own.GeneratePart(parts[index], *m_pPathSink, leader);
-                more = !own.m_bCancelled;
-                partPoints = own.m_nProgressPoints;
+        if (slot.state == PartState::Running) {
+            // Nothing to do but wait; the export hears from this thread meanwhile.
+            changed.wait_for(lock, std::chrono::milliseconds(20));
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastReport >= std::chrono::milliseconds(20)) {
+                lastReport = now;
+                lock.unlock();
+                leader.Report();
+                lock.lock();
             }
-            if (more)
-                deliveredPoints += partPoints;
-            leader.Delivered(deliveredPoints, points);
-            lock.lock();
-            ++delivered;
+            continue;
+        }
+        const size_t index = delivered;
+        const bool done = slot.state == PartState::Done;
+        slot.state = PartState::Running;  // by this thread, which alone reads the slot now
+        lock.unlock();
+        bool more;
+        bool ok;
+        uint64_t partPoints;
+        if (done) {
+            more = slot.output->Deliver();
+            ok = slot.complete;
+            partPoints = slot.points;
+        } else {
+            CFractalRenderer& own = *renderers[0];
+            ok = own.GeneratePart(parts[index], *m_pPathSink, leader);
+            more = !own.m_bCancelled;
+            partPoints = own.m_nProgressPoints;
+        }
+        if (more)
+            deliveredPoints += partPoints;
+        leader.Delivered(deliveredPoints, points);
+        lock.lock();
+        if (slot.output != nullptr) {
+            idle.push_back(slot.output);
+            slot.output = nullptr;
+        }
+        ++delivered;
+        changed.notify_all();
+        if (!more || !ok) {
+            ended = true;
+            stop.store(true, std::memory_order_relaxed);
             changed.notify_all();
-            if (!more || !ok) {
-                ended = true;
-                stop.store(true, std::memory_order_relaxed);
-                changed.notify_all();
-                break;
-            }
-            continue;
-        }
-        size_t index = 0;
-        if (take(index)) {
-            lock.unlock();
-            run(*renderers[0], leader, index);
-            lock.lock();
-            continue;
-        }
-        // Nothing to do but wait; the export hears from this thread meanwhile.
-        changed.wait_for(lock, std::chrono::milliseconds(20));
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastReport >= std::chrono::milliseconds(20)) {
-            lastReport = now;
-            lock.unlock();
-            leader.Report();
-            lock.lock();
+            break;
         }
     }
     stop.store(true, std::memory_order_relaxed);

@@ -62,13 +62,13 @@ public:
     virtual void SetHintText(const QString& text) { Q_UNUSED(text); }
 };
 
-// The gestures' host interface (with the editor's) comes before the 4 MB renderer, so every
+// The gestures' host interface (with the editor's) comes before the renderer, so every
 // polymorphic base sits near the start of the object (the undefined-behaviour sanitizer
 // cannot follow a base class that lies more than 1 MB into an object).
 class CZarnix4View : public QWidget, public IGestureHost, public CFractalRenderer {
     Q_OBJECT
 public:
-    // The view is about 4 MB: always create it with new.
+    // The view is large: always create it with new.
     explicit CZarnix4View(QWidget* parent = nullptr);
     ~CZarnix4View() override;
 

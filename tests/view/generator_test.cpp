@@ -290,6 +290,14 @@ TEST(GeneratorRecursionTest, HiddenKneesAreGapsAndStaticKneesStayStraight)
 TEST(GeneratorDetailTest, DistanceTableAndTheLessThanRule)
 {
     auto r = MakeRenderer(2000, 2000);
+    CFractalRenderer::PrepareDistanceTable();
+    // The table is filled without square roots: every entry as the truncated root.
+    int wrong = 0;
+    for (int i = 0; i < DISTANCE_TABLE_SIZE; ++i) {
+        for (int j = 0; j < DISTANCE_TABLE_SIZE; ++j)
+            wrong += r->m_nDistance[i][j] != static_cast<int32_t>(std::sqrt(static_cast<double>(i * i + j * j)));
+    }
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(r->m_nDistance[3][4], 5);
     EXPECT_EQ(r->m_nDistance[4][3], 5);
     EXPECT_EQ(r->m_nDistance[1][1], 1);
