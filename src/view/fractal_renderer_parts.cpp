@@ -252,8 +252,19 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
     PartLeaderProgress leader(*this, stop);
 
     // The part another thread takes next: the first one at least `lead` beyond the delivery
-    // that no thread has taken; parts.size() when none is left. Under the lock.
-    auto candidate = [&] { return std::min(parts.size(), std::max(next, delivered + lead)); };
+    // that no thread has taken; once there is none, the last part the calling thread has not
+    // begun, so that the threads finish together; parts.size() when none is left. Under the
+    // lock.
+    auto candidate = [&] {
+        const size_t beyond = std::max(next, delivered + lead);
+        if (beyond < parts.size())
+            return beyond;
+        for (size_t i = parts.size(); i-- > delivered + 1;) {
+            if (slots[i].state == PartState::Waiting)
+                return i;
+        }
+        return parts.size();
+    };
 
     CWorkerThreads workers(threads, [&](int t) {
         std::unique_ptr<CFractalRenderer>& own = renderers[static_cast<size_t>(t)];
@@ -274,7 +285,7 @@ bool CFractalRenderer::GeneratePathInParts(PointF start, PointF end, bool& compl
             const size_t index = candidate();
             if (stop.load(std::memory_order_relaxed) || index >= parts.size())
                 break;  // stopped, or nothing left
-            next = index + 1;
+            next = std::max(next, index + 1);
             Slot& slot = slots[index];
             slot.state = PartState::Running;
             slot.output = idle.back();
