@@ -150,16 +150,23 @@ bool CZarnix4App::OnCommand(uint32_t commandId)
     }
 }
 
-bool CZarnix4App::OnFileNew()
+// The window shows a document just created or read: its name, a fresh edit history and the
+// view set up anew.
+void CZarnix4App::ShowNewDocument(const QString& path, bool addToRecent)
 {
-    if (!m_document->OnNewDocument())
-        return false;
-    SetPathName(QString(), false);
+    SetPathName(path, addToRecent);
     if (CZarnix4View* view = View()) {
         view->History().Clear();
         view->OnInitialUpdate();
     }
     UpdateCaption();
+}
+
+bool CZarnix4App::OnFileNew()
+{
+    if (!m_document->OnNewDocument())
+        return false;
+    ShowNewDocument(QString(), false);
     return true;
 }
 
@@ -202,12 +209,7 @@ CZarnix4App::OpenResult CZarnix4App::Open(const QString& path)
         ShowLoadError(QStringLiteral("Cannot open the document"), absolute, failure, QString::fromStdString(error));
         return OpenResult::Failed;
     }
-    SetPathName(absolute, true);
-    if (CZarnix4View* view = View()) {
-        view->History().Clear();
-        view->OnInitialUpdate();
-    }
-    UpdateCaption();
+    ShowNewDocument(absolute, true);
     return OpenResult::Opened;
 }
 
@@ -220,12 +222,7 @@ bool CZarnix4App::OpenExample(const QString& path)
         ShowError(QStringLiteral("Cannot open the example"), path, QString::fromStdString(error));
         return false;
     }
-    SetPathName(QString(), false);
-    if (CZarnix4View* view = View()) {
-        view->History().Clear();
-        view->OnInitialUpdate();
-    }
-    UpdateCaption();
+    ShowNewDocument(QString(), false);
     return true;
 }
 

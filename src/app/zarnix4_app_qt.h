@@ -85,6 +85,7 @@ private:
     void ShowLoadError(const QString& action, const QString& path, LoadFailure failure, const QString& reason);
     void SetPathName(const QString& path, bool addToRecent);
     void UpdateCaption();
+    void ShowNewDocument(const QString& path, bool addToRecent);
 
     std::unique_ptr<CZarnix4Doc> m_document;
     std::unique_ptr<CMainFrame> m_frame;

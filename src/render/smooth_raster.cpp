@@ -123,6 +123,25 @@ inline uint32_t MaxBytes(uint32_t a, uint32_t b)
 #endif
 }
 
+// Keeps the larger of each pixel's coverage and the four in `four` (lowest byte first), in
+// the four mask pixels from p on along the column: next to each other in a steep line's
+// transposed mask, stepV apart otherwise.
+template <bool Steep>
+inline void KeepLargerFour(uint8_t* p, uint32_t four, size_t stepV)
+{
+    if constexpr (Steep) {
+        uint32_t old;
+        std::memcpy(&old, p, 4);
+        const uint32_t larger = MaxBytes(old, four);
+        std::memcpy(p, &larger, 4);
+    } else {
+        for (size_t k = 0; k < 4; ++k, p += stepV) {
+            const uint8_t value = static_cast<uint8_t>(four >> (8 * k));
+            *p = value > *p ? value : *p;
+        }
+    }
+}
+
 // Floor and ceiling of a value well within the int32 range, without a library call.
 template <class T>
 inline int32_t FloorToInt(T v)
@@ -678,17 +697,7 @@ template <bool Steep>
                 const int32_t f = FloorToInt(vc - reach - 0.5f) + 1;
                 const uint32_t four = FourCoverages(static_cast<float>(f) + 0.5f - vc, half);
                 uint8_t* p = lines + static_cast<size_t>(u) * stepU + static_cast<size_t>(f) * stepV;
-                if constexpr (Steep) {
-                    uint32_t old;
-                    std::memcpy(&old, p, 4);
-                    const uint32_t larger = MaxBytes(old, four);
-                    std::memcpy(p, &larger, 4);
-                } else {
-                    for (size_t k = 0; k < 4; ++k, p += stepV) {
-                        const uint8_t value = static_cast<uint8_t>(four >> (8 * k));
-                        *p = value > *p ? value : *p;
-                    }
-                }
+                KeepLargerFour<Steep>(p, four, stepV);
             }
             return;
         }
@@ -703,17 +712,7 @@ template <bool Steep>
         if (positions == nullptr && f >= 0 && f <= minorSize - 4) {
             const uint32_t four = FourCoverages(static_cast<float>(f) + 0.5f - vc, half);
             uint8_t* p = lines + static_cast<size_t>(u) * stepU + static_cast<size_t>(f) * stepV;
-            if constexpr (Steep) {
-                uint32_t old;
-                std::memcpy(&old, p, 4);
-                const uint32_t larger = MaxBytes(old, four);
-                std::memcpy(p, &larger, 4);
-            } else {
-                for (size_t k = 0; k < 4; ++k, p += stepV) {
-                    const uint8_t value = static_cast<uint8_t>(four >> (8 * k));
-                    *p = value > *p ? value : *p;
-                }
-            }
+            KeepLargerFour<Steep>(p, four, stepV);
             continue;
         }
         const int32_t vFirst = std::max(0, f);

@@ -199,6 +199,14 @@ private:
     struct ChildRotation {
         float c = 0.0f;
         float s = 0.0f;
+
+        // The child point on the parent from start, (dx, dy) = end - start; sign is -1 for a
+        // mirrored copy, else 1.
+        PointF Place(PointF start, float dx, float dy, float sign) const
+        {
+            const float sm = sign * s;
+            return PointF{start.x + (c * dx - sm * dy), start.y + (sm * dx + c * dy)};
+        }
     };
     static constexpr uint32_t PROGRESS_INTERVAL = 4096;
     static constexpr int PROGRESS_LEVELS = 8;

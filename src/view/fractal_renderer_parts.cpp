@@ -142,16 +142,13 @@ bool CFractalRenderer::CollectParts(PointF start, PointF end, uint8_t flags, uin
     const int row = (flags & KNEE_REVERSE) ? 1 : 0;
     const ChildRotation* rotations = m_childRotations[row];
     const uint8_t* childFlags = m_childFlags[row];
-    const bool mirror = (flags & KNEE_MIRROR) != 0;
+    const float mirror = (flags & KNEE_MIRROR) ? -1.0f : 1.0f;
     const float dx = end.x - start.x;
     const float dy = end.y - start.y;
     PointF cur = start;
     for (int i = 1; i < n; ++i) {
         const PointF prev = cur;
-        const float c = rotations[i].c;
-        const float s = mirror ? -rotations[i].s : rotations[i].s;
-        cur.x = start.x + (c * dx - s * dy);
-        cur.y = start.y + (s * dx + c * dy);
+        cur = rotations[i].Place(start, dx, dy, mirror);
         if (!IsFinite(cur))
             return false;
         if (!CollectParts(prev, cur, childFlags[i - 1] ^ flags, childDepth, levels - 1, parts))
